@@ -1,0 +1,72 @@
+# Kelvane -- the front door. `make run` plays, `make test` checks everything.
+# Both install the Debian packages they need first (as root), or print the
+# apt-get line to run.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+GENERATOR  := -G Ninja
+
+BUILD_PKGS := cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev \
+              libsdl2-mixer-dev libfontconfig-dev libfreetype-dev fonts-pc \
+              libgtest-dev libbenchmark-dev libpixman-1-dev
+RUN_PKGS   := fonts-liberation2
+TEST_PKGS  := xvfb xdotool x11-apps imagemagick sox clang libclang-rt-14-dev
+
+.PHONY: all build run test unit bench fuzz soak deps deps-run deps-test clean
+
+all: build
+
+define check_pkgs
+	@missing=""; \
+	for p in $(1); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null || exit 1; \
+	  else \
+	    echo "Missing Debian packages. Run:"; \
+	    echo "  sudo apt-get install -y$$missing"; \
+	    exit 1; \
+	  fi; \
+	fi
+endef
+
+deps:
+	$(call check_pkgs,$(BUILD_PKGS))
+
+deps-run:
+	$(call check_pkgs,$(BUILD_PKGS) $(RUN_PKGS))
+
+deps-test:
+	$(call check_pkgs,$(BUILD_PKGS) $(RUN_PKGS) $(TEST_PKGS))
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+$(ASAN_BUILD)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD)
+
+run: deps-run $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target kelvane
+	./$(BUILD)/kelvane
+
+# Every test through CTest (unit, end to end, fuzz smoke), then the unit
+# tests again under AddressSanitizer + UndefinedBehaviorSanitizer.
+test: deps-test $(BUILD)/build.ninja $(ASAN_BUILD)/build.ninja
+	cmake --build $(BUILD)
+	ctest --test-dir $(BUILD) --output-on-failure -j2
+	cmake --build $(ASAN_BUILD) --target kelvane_tests
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -L unit
+
+bench: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target kelvane_bench
+	./$(BUILD)/kelvane_bench --benchmark_min_time=0.5
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
