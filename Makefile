@@ -61,7 +61,7 @@ run: deps-run $(BUILD)/build.ninja
 test: deps-test $(BUILD)/build.ninja $(ASAN_BUILD)/build.ninja
 	cmake --build $(BUILD)
 	ctest --test-dir $(BUILD) --output-on-failure -j2
-	cmake --build $(ASAN_BUILD) --target kelvane_tests
+	cmake --build $(ASAN_BUILD) --target unit_tests
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -L unit
 
 bench: deps $(BUILD)/build.ninja

@@ -1,0 +1,49 @@
+// Image.h -- the pixel kit's picture record and its operations: create, load,
+// lock, clear, fill, copy (opaque, keyed, blended), tint and overlap.
+//
+// An Image is width x height 32-bit pixels 0x00RRGGBB, row 0 on top, held in
+// a memory surface that the Image owns. Pixel value 0 is the transparent
+// colour: keyed copies skip it, the blend leaves the destination under it and
+// the overlap test treats it as empty. Every operation on an Image without a
+// surface draws nothing and reports failure where it has a result.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct ImageSurface;  // the pixel buffer behind an Image (gfx/Image.cpp)
+
+struct Image {
+    int32_t width = 0;
+    int32_t height = 0;
+    ImageSurface* surface = nullptr;  // null: never created, or released
+};
+
+inline constexpr uint32_t TransparentColor = 0;
+
+// Creation and pixel access. Results are 1 for success, 0 for failure.
+int ImageCreate(Image* image, const char* bitmapName, int32_t width, int32_t height, int systemMemory);
+int ImageLoadBitmap(Image* image, const char* bitmapName);
+void ImageRelease(Image* image);
+void ImageRestore(Image* image);
+void ImageLock(Image* a, Image* b, uint32_t** pixelsA, uint32_t** pixelsB, int32_t* pitchA, int32_t* pitchB);
+void ImageUnlock(Image* a, Image* b);
+void ImageClear(Image* image, uint32_t colour);
+void ImageFillRect(Image* image, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
+
+// Decodes an uncompressed 4- or 8-bit device-independent bitmap (40-byte
+// header, colour table, bottom-up rows padded to 4 bytes, no file header)
+// into an Image of exactly its size. 0 for malformed bytes or a size that
+// differs; the Image is then unchanged. ImageLoadBitmap is this on the
+// embedded resource of that name.
+int ImageDecodeDib(Image* image, const unsigned char* bytes, size_t size);
+// Reads the width and height of such a bitmap; 0 if its header is malformed.
+int DibSize(const unsigned char* bytes, size_t size, int32_t* width, int32_t* height);
+
+// Copies of a w x h block from (sx, sy) of source to (dx, dy) of destination,
+// clipped to both.
+void ImageBlit(Image* source, int32_t sx, int32_t sy, Image* destination, int32_t dx, int32_t dy, int32_t w, int32_t h);
+void ImageBlitKeyed(Image* source, int32_t sx, int32_t sy, Image* destination, int32_t dx, int32_t dy, int32_t w, int32_t h);
+void ImageBlendKeyed(Image* source, int32_t sx, int32_t sy, Image* destination, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t alpha);
+void ImageTint(Image* source, Image* destination, uint32_t colour);
+int ImageOverlap(Image* a, int32_t ax, int32_t ay, Image* b, int32_t bx, int32_t by);
