@@ -1,0 +1,25 @@
+// GameImages.h -- the game's six images besides the screen: three pictures
+// from the program's bitmaps and three it builds itself. Created and loaded at
+// start-up, restored and reloaded on re-activation, released at exit.
+#pragma once
+
+#include "gfx/Image.h"
+
+extern Image backImage;        // "MyBackBitmap", 640 x 480: the playfield background
+extern Image ballImage;        // "MyBallBitmap", 32 x 32: the plain grey ball
+extern Image tintImage;        // ballImage's size: scratch for one tinted ball
+extern Image ballStrip;        // 9 ball widths x ball height: cell i tinted with BallPalette[i]
+extern Image cannonImage;      // "MyCannonBitmap", 184 x 184: the cannon pointing up
+extern Image cannonTurnImage;  // cannonImage's size: the cannon turned, rebuilt each frame
+
+// The 640 x 480 back buffer every frame is drawn into. The platform start-up
+// fills it in over the display's buffer (it is not made by ImageCreate); the
+// playfield geometry reads its size.
+extern Image ScreenImage;
+
+// Each ends the process with exit status 1, silently, when an image cannot be
+// created or loaded.
+void CreateGameImages();
+void LoadGameImages();      // pictures, then ballStrip rebuilt from ballImage
+void RestoreGameImages();   // gives back lost surfaces (not their pixels)
+void ReleaseGameImages();   // skips images without a surface
