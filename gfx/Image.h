@@ -1,11 +1,17 @@
 // Image.h -- the pixel kit's picture record and its operations: create, load,
 // lock, clear, fill, copy (opaque, keyed, blended), tint and overlap.
+// The rest of the kit (rotation, 8x8 text, screenshot) is declared in the
+// headers included at the end, so including this one gives the whole kit.
 //
 // An Image is width x height 32-bit pixels 0x00RRGGBB, row 0 on top, held in
 // a memory surface that the Image owns. Pixel value 0 is the transparent
 // colour: keyed copies skip it, the blend leaves the destination under it and
 // the overlap test treats it as empty. Every operation on an Image without a
 // surface draws nothing and reports failure where it has a result.
+//
+// On this platform a surface is a plain buffer: 64-byte aligned rows whose
+// pitch is a multiple of 16 pixels, zeroed at creation. Nothing is ever lost,
+// and a lock only hands out the pointer and pitch.
 #pragma once
 
 #include <cstddef>
@@ -21,11 +27,17 @@ struct Image {
 
 inline constexpr uint32_t TransparentColor = 0;
 
+// The largest width or height an Image may have; larger requests fail.
+inline constexpr int32_t kMaxImageSide = 16384;
+
 // Creation and pixel access. Results are 1 for success, 0 for failure.
 int ImageCreate(Image* image, const char* bitmapName, int32_t width, int32_t height, int systemMemory);
 int ImageLoadBitmap(Image* image, const char* bitmapName);
 void ImageRelease(Image* image);
 void ImageRestore(Image* image);
+// Hands out the pixels and pitches (in pixels) of a and b; pass one Image as
+// both to lock it alone. An Image without a surface gets a null pointer and
+// pitch 0, and every kit operation then draws nothing.
 void ImageLock(Image* a, Image* b, uint32_t** pixelsA, uint32_t** pixelsB, int32_t* pitchA, int32_t* pitchB);
 void ImageUnlock(Image* a, Image* b);
 void ImageClear(Image* image, uint32_t colour);
@@ -47,3 +59,7 @@ void ImageBlitKeyed(Image* source, int32_t sx, int32_t sy, Image* destination, i
 void ImageBlendKeyed(Image* source, int32_t sx, int32_t sy, Image* destination, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t alpha);
 void ImageTint(Image* source, Image* destination, uint32_t colour);
 int ImageOverlap(Image* a, int32_t ax, int32_t ay, Image* b, int32_t bx, int32_t by);
+
+#include "gfx/Bmp.h"
+#include "gfx/Rotate.h"
+#include "gfx/Text.h"
