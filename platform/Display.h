@@ -1,0 +1,56 @@
+// Display.h -- the one 640x480 picture the game draws into, and its showing
+// on the screen once per frame.
+//
+// The display owns a back buffer: a 64-byte aligned 32-bit 0x00RRGGBB Image
+// that start-up wraps as the ScreenImage. Present uploads it through one
+// streaming texture and shows it scaled to the window with nearest
+// neighbour sampling, aspect kept, black bars around. Present waits for the
+// display like a page flip: with vsync where that works, otherwise by
+// sleeping out the rest of the refresh interval, so a frame never takes
+// less than about one refresh.
+#pragma once
+
+#include <cstdint>
+
+#include "gfx/Image.h"
+
+struct SDL_Renderer;
+
+// Every frame is drawn into this Image. Filled in by PlatformStart from the
+// back buffer after DisplayStart succeeded; its surface belongs to the
+// display and is absent again after DisplayShutdown. Never ImageRelease it.
+extern Image ScreenImage;
+
+// The display's renderer; null while the display is closed. Tests read the
+// shown picture back through it.
+extern SDL_Renderer* DisplayRenderer;
+
+// Opens the display on the MainWindow for a width x height picture of bits
+// per pixel (only 32 is supported). 1 or 0. Fails without touching anything
+// while the display is already open; on any other failure it releases what
+// it made.
+int DisplayStart(int32_t width, int32_t height, int32_t bits);
+
+// Releases the texture, the renderer and the back buffer, each if present.
+void DisplayShutdown();
+
+// Fills image with the back buffer (width, height and its surface); used by
+// start-up to make the ScreenImage. 0 while the display is closed.
+int DisplayBackBuffer(Image* image);
+
+// Shows the back buffer, whatever Image is passed (callers pass the
+// ScreenImage), and waits for the display. Never reports failure.
+void Present(Image* image);
+
+// Brings back a render device that was lost: the texture (targetsReset) or
+// the whole renderer and texture (deviceReset). A no-op while the display is
+// closed. 1 if the display can present afterwards.
+int DisplayRestore(int deviceReset);
+
+// 1 while the display is open but cannot present (a lost device that could
+// not be brought back yet); re-activation tries DisplayRestore again.
+int DisplayIsLost();
+
+// The wait that Present keeps between frames, in microseconds: one refresh
+// interval of the window's display mode (60 Hz when it is not known).
+int32_t DisplayRefreshInterval();
