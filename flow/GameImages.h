@@ -12,9 +12,9 @@ extern Image ballStrip;        // 9 ball widths x ball height: cell i tinted wit
 extern Image cannonImage;      // "MyCannonBitmap", 184 x 184: the cannon pointing up
 extern Image cannonTurnImage;  // cannonImage's size: the cannon turned, rebuilt each frame
 
-// The 640 x 480 back buffer every frame is drawn into. The platform start-up
-// fills it in over the display's buffer (it is not made by ImageCreate); the
-// playfield geometry reads its size.
+// The 640 x 480 back buffer every frame is drawn into (platform/Display.h).
+// The platform start-up fills it in over the display's buffer; the playfield
+// geometry reads its size.
 extern Image ScreenImage;
 
 // Each ends the process with exit status 1, silently, when an image cannot be

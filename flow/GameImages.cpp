@@ -1,0 +1,75 @@
+// GameImages.cpp -- the game's images as one set: created and loaded at
+// start-up, restored and reloaded on re-activation, released at exit.
+#include "flow/GameImages.h"
+
+#include <cstdlib>
+
+#include "rules/Board.h"
+
+// The platform shell owns the screen and defines ScreenImage beside its
+// display; this weak stand-in serves where the shell is not linked (the
+// rules' tests and benchmarks, which set its size themselves).
+__attribute__((weak)) Image ScreenImage;
+
+Image backImage;
+Image ballImage;
+Image tintImage;
+Image ballStrip;
+Image cannonImage;
+Image cannonTurnImage;
+
+static constexpr int32_t kStripCells = kColorCount + 1;  // one per BallPalette entry
+
+// There is no way to play without the pictures, and nothing to tell the
+// player that would help: the process just ends.
+static void require(int ok) {
+    if (!ok) {
+        std::exit(1);
+    }
+}
+
+void CreateGameImages() {
+    // The sizes of the three pictures come from their bitmaps; everything
+    // else (the scratch images, the field, the cannon's place) follows.
+    require(ImageCreate(&backImage, "MyBackBitmap", 0, 0, 0));
+    require(ImageCreate(&ballImage, "MyBallBitmap", 0, 0, 1));
+    require(ImageCreate(&tintImage, nullptr, ballImage.width, ballImage.height, 0));
+    require(ImageCreate(&ballStrip, nullptr, kStripCells * ballImage.width, ballImage.height, 0));
+    require(ImageCreate(&cannonImage, "MyCannonBitmap", 0, 0, 1));
+    require(ImageCreate(&cannonTurnImage, nullptr, cannonImage.width, cannonImage.height, 0));
+}
+
+void LoadGameImages() {
+    require(ImageLoadBitmap(&backImage, "MyBackBitmap"));
+    require(ImageLoadBitmap(&ballImage, "MyBallBitmap"));
+    require(ImageLoadBitmap(&cannonImage, "MyCannonBitmap"));
+    // Cell 0 is tinted with black, so an empty cell's ball draws nothing.
+    for (int32_t i = 0; i < kStripCells; i++) {
+        ImageTint(&ballImage, &tintImage, BallPalette[i]);
+        ImageBlit(&tintImage, 0, 0, &ballStrip, i * ballImage.width, 0, tintImage.width, tintImage.height);
+    }
+}
+
+void RestoreGameImages() {
+    ImageRestore(&backImage);
+    ImageRestore(&ballImage);
+    ImageRestore(&tintImage);
+    ImageRestore(&ballStrip);
+    ImageRestore(&cannonImage);
+    ImageRestore(&cannonTurnImage);
+}
+
+static void releaseIfMade(Image* image) {
+    if (image->surface != nullptr) {
+        ImageRelease(image);
+    }
+}
+
+void ReleaseGameImages() {
+    releaseIfMade(&backImage);
+    releaseIfMade(&ballImage);
+    releaseIfMade(&tintImage);
+    releaseIfMade(&ballStrip);
+    releaseIfMade(&cannonImage);
+    releaseIfMade(&cannonTurnImage);
+}
