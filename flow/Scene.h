@@ -1,0 +1,12 @@
+// Scene.h -- draws each whole frame into the ScreenImage from the game state,
+// the board, the score table and the game images; nothing survives a frame.
+#pragma once
+
+// Background, walls, status texts, the board (with the pop, slide and lose
+// effects), death line, next ball, cannon; then the flying ball in a game, or
+// the score table, the start prompt and the title on the attract screen.
+// Called once per frame by the frame loop and by the name entry.
+void DrawScene();
+
+// The header and the ten score lines, the last entered one in white.
+void DrawScoreTable();

@@ -1,0 +1,366 @@
+// FaceText.cpp -- face-font text on SDL_ttf: fontconfig turns the face name
+// into a font file, SDL_ttf sizes, measures and renders the string, and the
+// rendered coverage is blended onto the Image here.
+#include "platform/FaceText.h"
+
+#include <SDL2/SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "gfx/Image.h"
+
+// Sizes are asked of FreeType at 72 dots per inch, so a point is a pixel.
+static constexpr unsigned kPointDpi = 72;
+// Cell height used when the caller leaves the size to us (height 0).
+static constexpr int32_t kDefaultCellHeight = 16;
+// Fonts kept open at once; the game uses one, the tests a few more.
+static constexpr int kFontCacheSize = 8;
+// Largest point size tried; a cell taller than any screen gets this.
+static constexpr int32_t kMaxPointSize = 2048;
+// Longest face name kept; longer names are not looked up at all.
+static constexpr size_t kFaceNameMax = 64;
+// Longest string whose rendering is kept from one frame to the next.
+static constexpr size_t kKeptTextMax = 128;
+// The letters whose mean advance stands for a face's average character width.
+static constexpr const char* kAverageSample = "abcdefghijklmnopqrstuvwxyz";
+
+struct FaceFont {
+    char face[kFaceNameMax];  // the name as asked for ("Arial")
+    int32_t width;            // requested average character width, 0 = natural
+    int32_t height;           // requested cell height
+    TTF_Font* font;           // null when the face was not found or not opened
+    int used;                 // the slot holds a lookup (found or not)
+};
+
+static FaceFont fontCache[kFontCacheSize];
+static int nextEvict;  // round-robin victim when every slot is used
+static int ttfStarted;
+static int hookRegistered;
+
+// The last string rendered, kept because the title is drawn every frame of
+// the attract screen and rendering means allocating a surface.
+struct KeptText {
+    const FaceFont* font;
+    uint32_t colour;
+    char text[kKeptTextMax];
+    SDL_Surface* surface;
+};
+static KeptText kept;
+
+static void forgetKeptText()
+{
+    if (kept.surface != nullptr)
+        SDL_FreeSurface(kept.surface);
+    kept = KeptText{};
+}
+
+void FaceTextShutdown()
+{
+    forgetKeptText();
+    for (FaceFont& f : fontCache) {
+        if (f.font != nullptr)
+            TTF_CloseFont(f.font);
+        f = FaceFont{};
+    }
+    nextEvict = 0;
+    if (ttfStarted) {
+        TTF_Quit();
+        ttfStarted = 0;
+    }
+}
+
+static int startTtf()
+{
+    if (ttfStarted)
+        return 1;
+    if (TTF_Init() != 0)
+        return 0;
+    ttfStarted = 1;
+    if (!hookRegistered) {
+        std::atexit(FaceTextShutdown);
+        hookRegistered = 1;
+    }
+    return 1;
+}
+
+// True when `family` is one of the families the substituted pattern binds
+// strongly: the name asked for and the stand-ins the configuration declares
+// for it. The weakly bound ones are the generic defaults (sans-serif and its
+// list) that fontconfig appends to every request; a match among those means
+// the face itself was not found.
+static bool isRequestedFamily(FcPattern* request, const FcChar8* family)
+{
+    FcValue value;
+    FcValueBinding binding;
+    for (int i = 0; FcPatternGetWithBinding(request, FC_FAMILY, i, &value, &binding) == FcResultMatch; i++) {
+        if (binding != FcValueBindingWeak && value.type == FcTypeString &&
+            FcStrCmpIgnoreCase(value.u.s, family) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Opens the font file that fontconfig finds for the face, at a placeholder
+// size; null when the face is unknown or the file will not open.
+static TTF_Font* openFace(const char* face)
+{
+    if (!FcInit())
+        return nullptr;
+    FcPattern* request = FcPatternCreate();
+    if (request == nullptr)
+        return nullptr;
+    // The name is added as a family, not parsed, so characters such as ':'
+    // or '-' in it are never read as style options.
+    FcPatternAddString(request, FC_FAMILY, reinterpret_cast<const FcChar8*>(face));
+    FcConfigSubstitute(nullptr, request, FcMatchPattern);
+    FcDefaultSubstitute(request);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, request, &result);
+    TTF_Font* font = nullptr;
+    if (match != nullptr && result == FcResultMatch) {
+        bool found = false;
+        FcChar8* family = nullptr;
+        for (int i = 0; !found && FcPatternGetString(match, FC_FAMILY, i, &family) == FcResultMatch; i++)
+            found = isRequestedFamily(request, family);
+        FcChar8* file = nullptr;
+        int index = 0;
+        FcPatternGetInteger(match, FC_INDEX, 0, &index);
+        if (found && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch)
+            font = TTF_OpenFontIndex(reinterpret_cast<const char*>(file), kDefaultCellHeight, index);
+    }
+    if (match != nullptr)
+        FcPatternDestroy(match);
+    FcPatternDestroy(request);
+    return font;
+}
+
+static int setPointSize(TTF_Font* font, int pt, unsigned hdpi)
+{
+    return TTF_SetFontSizeDPI(font, pt, hdpi, kPointDpi) == 0;
+}
+
+// The largest point size whose cell height does not exceed `cell` (exactly
+// `cell` where the face has such a size: 35 points give Liberation Sans a
+// 40-pixel cell). The cell grows with the size, so a binary search finds it.
+static int pointSizeForCell(TTF_Font* font, int32_t cell)
+{
+    int lo = 1;
+    int hi = std::min(cell, kMaxPointSize / 2) * 2;  // the em of any face is well under two cells
+    while (lo < hi) {
+        int mid = lo + (hi - lo + 1) / 2;
+        if (setPointSize(font, mid, kPointDpi) && TTF_FontHeight(font) <= cell)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return lo;
+}
+
+// Sizes a freshly opened font for the requested width and height.
+static int sizeFont(TTF_Font* font, int32_t width, int32_t height)
+{
+    int pt;
+    if (height > 0)
+        pt = pointSizeForCell(font, height);
+    else if (height < 0)
+        pt = height < -kMaxPointSize ? kMaxPointSize : -height;
+    else
+        pt = pointSizeForCell(font, kDefaultCellHeight);
+    if (!setPointSize(font, pt, kPointDpi))
+        return 0;
+    if (width <= 0)
+        return 1;
+    int sampleWidth = 0;
+    int sampleHeight = 0;
+    if (TTF_SizeText(font, kAverageSample, &sampleWidth, &sampleHeight) != 0 || sampleWidth <= 0)
+        return 0;
+    // Horizontal resolution scales every advance and glyph width alike.
+    int64_t letters = static_cast<int64_t>(std::strlen(kAverageSample));
+    int64_t hdpi = (static_cast<int64_t>(kPointDpi) * width * letters + sampleWidth / 2) / sampleWidth;
+    hdpi = std::clamp<int64_t>(hdpi, 1, 64 * kPointDpi);
+    return setPointSize(font, pt, static_cast<unsigned>(hdpi));
+}
+
+// The cached font for the face and size, opening it on first use; null
+// when it cannot be had (remembered, so a missing face costs one lookup).
+static const FaceFont* faceFont(const char* face, int32_t width, int32_t height)
+{
+    if (face == nullptr || std::strlen(face) >= kFaceNameMax)
+        return nullptr;
+    for (const FaceFont& f : fontCache) {
+        if (f.used && f.width == width && f.height == height && std::strcmp(f.face, face) == 0)
+            return f.font != nullptr ? &f : nullptr;
+    }
+    if (!startTtf())
+        return nullptr;
+    FaceFont* slot = nullptr;
+    for (FaceFont& f : fontCache) {
+        if (!f.used) {
+            slot = &f;
+            break;
+        }
+    }
+    if (slot == nullptr) {
+        slot = &fontCache[nextEvict];
+        nextEvict = (nextEvict + 1) % kFontCacheSize;
+        if (kept.font == slot)
+            forgetKeptText();
+        if (slot->font != nullptr)
+            TTF_CloseFont(slot->font);
+    }
+    *slot = FaceFont{};
+    std::memcpy(slot->face, face, std::strlen(face) + 1);
+    slot->width = width;
+    slot->height = height;
+    slot->used = 1;
+    slot->font = openFace(face);
+    if (slot->font != nullptr && !sizeFont(slot->font, width, height)) {
+        TTF_CloseFont(slot->font);
+        slot->font = nullptr;
+    }
+    return slot->font != nullptr ? slot : nullptr;
+}
+
+static bool hasPixels(Image* image)
+{
+    if (image == nullptr)
+        return false;
+    uint32_t* pixels = nullptr;
+    uint32_t* unused = nullptr;
+    int32_t pitch = 0;
+    int32_t unusedPitch = 0;
+    ImageLock(image, image, &pixels, &unused, &pitch, &unusedPitch);
+    ImageUnlock(image, image);
+    return pixels != nullptr;
+}
+
+void MeasureFaceText(Image* image, const char* text, const char* face, int32_t width, int32_t height,
+                     int32_t* outWidth, int32_t* outHeight)
+{
+    if (text == nullptr || !hasPixels(image))
+        return;
+    const FaceFont* f = faceFont(face, width, height);
+    if (f == nullptr)
+        return;
+    int w = 0;
+    int h = 0;
+    if (TTF_SizeText(f->font, text, &w, &h) != 0)
+        return;
+    // The rendered surface is exactly this size, so the width is the drawn one.
+    if (outWidth != nullptr)
+        *outWidth = w;
+    if (outHeight != nullptr)
+        *outHeight = h;
+}
+
+// The string rendered in the colour, from the kept rendering when it is the
+// same string in the same font and colour. `owned` is set when the caller
+// must free the surface (a string too long to keep).
+static SDL_Surface* renderText(const FaceFont* f, const char* text, uint32_t colour, bool* owned)
+{
+    *owned = false;
+    size_t length = std::strlen(text);
+    if (kept.surface != nullptr && kept.font == f && kept.colour == colour && std::strcmp(kept.text, text) == 0)
+        return kept.surface;
+    SDL_Color fg{static_cast<Uint8>(colour >> 16), static_cast<Uint8>(colour >> 8), static_cast<Uint8>(colour), 255};
+    SDL_Surface* surface = TTF_RenderText_Blended(f->font, text, fg);
+    if (surface == nullptr)
+        return nullptr;
+    if (surface->format->format != SDL_PIXELFORMAT_ARGB8888) {
+        SDL_Surface* converted = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
+        SDL_FreeSurface(surface);
+        surface = converted;
+        if (surface == nullptr)
+            return nullptr;
+    }
+    if (length >= kKeptTextMax) {
+        *owned = true;
+        return surface;
+    }
+    forgetKeptText();
+    kept.font = f;
+    kept.colour = colour;
+    std::memcpy(kept.text, text, length + 1);
+    kept.surface = surface;
+    return surface;
+}
+
+static uint32_t blendChannel(uint32_t s, uint32_t d, uint32_t a)
+{
+    return (s * a + d * (255 - a) + 127) / 255;
+}
+
+// Blends the rendered text (alpha in the top byte) onto the pixels. Upright,
+// text pixel (i, j) lands on (x + i, y + j); upside down on (x - 1 - i,
+// y - 1 - j), the half turn about the corner point (x, y).
+static void blendSurface(const SDL_Surface* text, uint32_t* pixels, int32_t pitch, int32_t iw, int32_t ih,
+                         int32_t x, int32_t y, int upsideDown)
+{
+    // Range of text columns and rows that land inside the Image, worked out
+    // in 64 bits so that coordinates near the int32 limits cannot overflow.
+    int64_t i0, i1, j0, j1;
+    if (upsideDown) {
+        i0 = std::max<int64_t>(0, static_cast<int64_t>(x) - iw);
+        i1 = std::min<int64_t>(text->w, x);
+        j0 = std::max<int64_t>(0, static_cast<int64_t>(y) - ih);
+        j1 = std::min<int64_t>(text->h, y);
+    } else {
+        i0 = std::max<int64_t>(0, -static_cast<int64_t>(x));
+        i1 = std::min<int64_t>(text->w, static_cast<int64_t>(iw) - x);
+        j0 = std::max<int64_t>(0, -static_cast<int64_t>(y));
+        j1 = std::min<int64_t>(text->h, static_cast<int64_t>(ih) - y);
+    }
+    if (i0 >= i1 || j0 >= j1)
+        return;
+    const int step = upsideDown ? -1 : 1;
+    for (int64_t j = j0; j < j1; j++) {
+        const uint32_t* src = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(text->pixels) + j * text->pitch);
+        int64_t ty = upsideDown ? y - 1 - j : y + j;
+        int64_t tx = upsideDown ? x - 1 - i0 : x + i0;
+        uint32_t* dst = pixels + ty * pitch + tx;
+        for (int64_t i = i0; i < i1; i++, dst += step) {
+            uint32_t s = src[i];
+            uint32_t a = s >> 24;
+            if (a == 0)
+                continue;
+            if (a == 255) {
+                *dst = s & 0x00FFFFFF;
+                continue;
+            }
+            uint32_t d = *dst;
+            uint32_t r = blendChannel((s >> 16) & 0xFF, (d >> 16) & 0xFF, a);
+            uint32_t g = blendChannel((s >> 8) & 0xFF, (d >> 8) & 0xFF, a);
+            uint32_t b = blendChannel(s & 0xFF, d & 0xFF, a);
+            *dst = r << 16 | g << 8 | b;
+        }
+    }
+}
+
+void DrawFaceText(Image* image, const char* text, int32_t x, int32_t y, uint32_t colour, const char* face,
+                  int32_t width, int32_t height, int upsideDown)
+{
+    if (text == nullptr || text[0] == '\0' || !hasPixels(image))
+        return;
+    const FaceFont* f = faceFont(face, width, height);
+    if (f == nullptr)
+        return;
+    bool owned = false;
+    SDL_Surface* surface = renderText(f, text, colour & 0x00FFFFFF, &owned);
+    if (surface == nullptr)
+        return;
+    uint32_t* pixels = nullptr;
+    uint32_t* unused = nullptr;
+    int32_t pitch = 0;
+    int32_t unusedPitch = 0;
+    ImageLock(image, image, &pixels, &unused, &pitch, &unusedPitch);
+    if (pixels != nullptr && SDL_LockSurface(surface) == 0) {
+        blendSurface(surface, pixels, pitch, image->width, image->height, x, y, upsideDown);
+        SDL_UnlockSurface(surface);
+    }
+    ImageUnlock(image, image);
+    if (owned)
+        SDL_FreeSurface(surface);
+}
