@@ -1,0 +1,97 @@
+// Platform.cpp -- start-up and shutdown order, and the main window.
+#include "platform/Platform.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "flow/GameImages.h"
+#include "gfx/Text.h"
+#include "platform/Display.h"
+#include "platform/Events.h"
+#include "rules/SineTable.h"
+
+SDL_Window* MainWindow;
+
+static bool videoStarted;
+static bool shutdownRegistered;
+
+static constexpr int32_t kScreenBits = 32;
+
+// The one kind of report the program makes: on standard error (there may be
+// no screen to show a box on) and in a message box, then exit status 1.
+static void failStart(const char* text)
+{
+    std::fprintf(stderr, "%s\n", text);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "ERROR", text, nullptr);
+    std::exit(1);
+}
+
+void PlatformStart(int32_t width, int32_t height)
+{
+    // Registered once however often the platform is started, so shutdown
+    // runs once at exit.
+    if (!shutdownRegistered) {
+        std::atexit(PlatformShutdown);
+        shutdownRegistered = true;
+    }
+    BuildSineTable();
+    FontLoad();
+    InputReset();
+    if (!CreateMainWindow(width, height))
+        failStart("Failed to create window");
+    if (!DisplayStart(width, height, kScreenBits))
+        failStart("Failed to init DirectDraw");
+    DisplayBackBuffer(&ScreenImage);
+    CreateGameImages();
+    LoadGameImages();
+    AppActive = 1;
+}
+
+void PlatformShutdown()
+{
+    ReleaseGameImages();
+    DisplayShutdown();
+    DestroyMainWindow();
+}
+
+int CreateMainWindow(int32_t width, int32_t height)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return 0;
+    videoStarted = true;
+    // A fullscreen window fills the screen reliably only when it is made at
+    // the desktop's size (a bare X server has no manager to resize it).
+    SDL_DisplayMode desktop;
+    int w = width;
+    int h = height;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+        w = desktop.w;
+        h = desktop.h;
+    }
+    MainWindow = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                                  SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
+    if (MainWindow == nullptr)
+        return 0;
+    SDL_ShowCursor(SDL_DISABLE);
+    SDL_StartTextInput();
+    // What the window system reported while the window was being made is
+    // not input; the first poll starts from an empty queue (but a quit
+    // request, from a signal say, is kept).
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_QUIT + 1, SDL_LASTEVENT);
+    return 1;
+}
+
+void DestroyMainWindow()
+{
+    if (MainWindow != nullptr) {
+        SDL_DestroyWindow(MainWindow);
+        MainWindow = nullptr;
+    }
+    if (videoStarted) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        videoStarted = false;
+    }
+}
