@@ -14,3 +14,26 @@ extern char ScoreTable[kScoreLines][kScoreLineSize];
 
 // The line the attract screen shows in white (0..9), or kNoHighlight.
 extern int32_t highlightRank;
+
+// The file "Kelvane.scores" in the working directory holds the table's 1280
+// bytes and nothing else. Neither a missing file nor a failed write is
+// reported: the game goes on with the table it has.
+
+// Fills the table from the file; lines the file does not cover stay empty
+// (127 spaces). Every line read ends in a NUL at its byte 127, whatever the
+// file held there.
+void LoadScores();
+
+// Replaces the file with the table: written to a new file beside it, flushed
+// to the disk and renamed over it, so the old table survives any failure.
+void SaveScores();
+
+// Ranks a final score (above an equal older one), moves the lines below it
+// down, asks for the player's name and fills in the line; sets highlightRank
+// (kNoHighlight when the score did not make the table).
+void InsertScore(int32_t score);
+
+// Lets the player type up to maxLength printable characters into buffer
+// (maxLength + 1 bytes) in a box drawn over the scene at (x, y); Backspace
+// deletes, Enter or Esc ends the entry and keeps what was typed.
+void EnterName(char* buffer, int32_t maxLength, int32_t x, int32_t y);

@@ -1,10 +1,133 @@
-// Main.cpp -- program entry.
-#include <cstdio>
+// Main.cpp -- program entry: the program's folder becomes the working
+// directory, the arguments are kept (and ignored by the game), and the game
+// runs. FreeArguments is the first exit hook, so it runs last, after the
+// sound's and the platform's.
+#include <unistd.h>
 
-#include "resources/Resources.h"
+#include <SDL.h>
 
-int main()
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "flow/Game.h"
+
+static constexpr size_t kModulePathSize = 1024;
+
+// The program file's full path; argument 0 for the whole run.
+static char modulePath[kModulePathSize];
+// The command-line tail with every blank and tab made a NUL, and the vector
+// of argument pointers (module path first, no terminating null entry).
+static char* argumentCopy = nullptr;
+static char** argumentVector = nullptr;
+
+void FreeArguments()
 {
-    std::fprintf(stderr, "Kelvane: %d resources built in; no display yet.\n", kResourceCount);
-    return 1;
+    std::free(argumentCopy);
+    argumentCopy = nullptr;
+    std::free(argumentVector);
+    argumentVector = nullptr;
+}
+
+// The running program's path, from the kernel; failing that, the folder SDL
+// finds for it and the name it was started by.
+static void findModulePath(const char* argument0)
+{
+    const ssize_t length = readlink("/proc/self/exe", modulePath, kModulePathSize - 1);
+    if (length > 0) {
+        modulePath[length] = '\0';
+        return;
+    }
+    modulePath[0] = '\0';
+    char* base = SDL_GetBasePath();
+    if (base == nullptr) {
+        return;
+    }
+    const char* slash = argument0 != nullptr ? std::strrchr(argument0, '/') : nullptr;
+    const char* name = slash != nullptr ? slash + 1 : (argument0 != nullptr ? argument0 : "");
+    std::snprintf(modulePath, kModulePathSize, "%s%s", base, name);
+    SDL_free(base);
+}
+
+// The folder keeps its trailing separator; a path without one gives "", and
+// a working directory that cannot be set is left as it was.
+static void enterProgramFolder()
+{
+    char* cut = modulePath;
+    for (char* p = modulePath; *p != '\0'; p++) {
+        if (*p == '/' || *p == '\\') {
+            cut = p + 1;
+        }
+    }
+    const char saved = *cut;
+    *cut = '\0';
+    if (chdir(modulePath) != 0) {
+        // Ignored: the files are then read and written where we are.
+    }
+    *cut = saved;
+}
+
+static bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Splits the tail into words at blanks and tabs, quotes meaning nothing.
+// Returns the argument count (1 + the words); 0 when memory ran out.
+static int splitArguments(const std::string& tail)
+{
+    argumentCopy = static_cast<char*>(std::malloc(tail.size() + 1));
+    if (argumentCopy == nullptr) {
+        return 0;
+    }
+    std::memcpy(argumentCopy, tail.c_str(), tail.size() + 1);
+
+    int count = 1;
+    bool inWord = false;
+    for (char* p = argumentCopy; *p != '\0'; p++) {
+        if (isBlank(*p)) {
+            *p = '\0';
+            inWord = false;
+        } else if (!inWord) {
+            count += 1;
+            inWord = true;
+        }
+    }
+
+    argumentVector = static_cast<char**>(std::malloc(sizeof(char*) * size_t(count)));
+    if (argumentVector == nullptr) {
+        return 0;
+    }
+    argumentVector[0] = modulePath;
+    int next = 1;
+    const char* end = argumentCopy + tail.size();
+    for (char* p = argumentCopy; p < end; p++) {
+        if (*p != '\0' && (p == argumentCopy || p[-1] == '\0')) {
+            argumentVector[next] = p;
+            next += 1;
+        }
+    }
+    return count;
+}
+
+int main(int argc, char** argv)
+{
+    std::atexit(FreeArguments);
+    findModulePath(argc > 0 ? argv[0] : nullptr);
+    enterProgramFolder();
+
+    // The shell has split the command line already; put its tail back
+    // together so that it is split the game's own way.
+    std::string tail;
+    for (int i = 1; i < argc; i++) {
+        if (i > 1) {
+            tail += ' ';
+        }
+        tail += argv[i];
+    }
+    const int count = splitArguments(tail);
+    if (count == 0) {
+        return 1;
+    }
+    return GameMain(count, argumentVector);
 }

@@ -1,0 +1,247 @@
+// Game.cpp -- the main function, the run loop, the frame and the state
+// machine that decides which rule runs when.
+#include "flow/Game.h"
+
+#include <ctime>
+
+#include "flow/Scene.h"
+#include "flow/ScoreTable.h"
+#include "gfx/Image.h"
+#include "platform/Display.h"
+#include "platform/Events.h"
+#include "platform/Platform.h"
+#include "platform/Timing.h"
+#include "rules/Board.h"
+#include "rules/GameState.h"
+#include "rules/Shot.h"
+#include "sound/Sound.h"
+
+int32_t elapsed = 0;
+void (*GamePollEvents)(int32_t*, int32_t*, int32_t*, int32_t*, int32_t*) = PollEvents;
+int32_t (*GameFrameTimer)(int32_t) = FrameTimer;
+
+static constexpr int32_t kScreenWidth = 640;
+static constexpr int32_t kScreenHeight = 480;
+static constexpr const char* kScreenshotFile = "Saved-Screen-0.bmp";
+
+static constexpr int32_t kCharSpace = 32;
+static constexpr int32_t kLastLevel = kLevelCount - 1;
+
+// The three effect timers count in units of this many microseconds.
+static constexpr int32_t kTimerUnit = 500;
+// The cannon turns by elapsed x aimRepeat / kAimDivisor quarter-degrees.
+static constexpr int32_t kAimDivisor = 35000;
+// The ball flies elapsed x kFlightSpeed / kFlightDivisor 1/256 pixels: 600
+// pixels a second.
+static constexpr int32_t kFlightSpeed = 1536;
+static constexpr int32_t kFlightDivisor = 10000;
+
+void NewGame()
+{
+    game.ballX = 0;
+    game.ballY = 0;
+    game.ballInFlight = 0;
+    game.flightAngle = 0;
+    game.currentColor = 0;
+    game.nextColor = 0;
+    game.ceiling = kCeilingStart;
+    game.savedCeiling = 0;
+    game.shotCounter = 0;
+    game.aimAngle = 0;
+    game.levelIndex = 0;
+    game.score = 0;
+    game.credits = kStartCredits;
+    game.playing = 0;
+    game.popTimer = 0;
+    game.slideTimer = 0;
+    game.loseTimer = 0;
+    FillLevel();
+    LoadNextBall();
+}
+
+// Counts a timer down by this frame's time. 1 when it ran out in this frame;
+// a stopped timer is always exactly 0.
+static int countDown(int32_t* timer)
+{
+    *timer -= elapsed / kTimerUnit;
+    if (*timer > 0) {
+        return 0;
+    }
+    *timer = 0;
+    return 1;
+}
+
+// Held arrow keys turn the cannon in every state, faster the longer they are
+// held. Each held key acts, in the order up, down, left, right.
+static void turnCannon()
+{
+    const bool up = KeyDown[VkUp] != 0;
+    const bool down = KeyDown[VkDown] != 0;
+    const bool left = KeyDown[VkLeft] != 0;
+    const bool right = KeyDown[VkRight] != 0;
+    if (!up && !down && !left && !right) {
+        aimRepeat = 0;
+        return;
+    }
+    if (aimRepeat < kAimRepeatMax) {
+        aimRepeat += 1;
+    }
+    const int32_t step = (elapsed * aimRepeat) / kAimDivisor;
+    if (up) {
+        AimRecentre(step);
+    }
+    if (down) {
+        AimTiltAway(step);
+    }
+    if (left) {
+        AimTurn(-step);
+    }
+    if (right) {
+        AimTurn(step);
+    }
+}
+
+// The popped balls are scored and gone: an empty board starts the slide to
+// the next level, otherwise the shot is counted and the next ball loaded.
+static void endPop()
+{
+    if (RemoveMarked() == 1) {
+        game.slideTimer = kSlideTime;
+        game.savedCeiling = game.ceiling;
+        game.levelIndex += 1;
+        if (game.levelIndex > kLastLevel) {
+            game.levelIndex = 0;
+        }
+        FillLevel();
+        SoundPlay("ClearSound");
+        return;
+    }
+    StepCeiling();
+    LoadNextBall();
+}
+
+// The field slides from where the cleared level left it back up to the
+// starting ceiling while the new level's rows appear.
+static void slide()
+{
+    // C++ division truncates toward zero for a negative product too.
+    game.ceiling = ((game.savedCeiling - kCeilingStart) * game.slideTimer) / kSlideTime + kCeilingStart;
+    if (countDown(&game.slideTimer)) {
+        game.nextColor = 0;
+        game.ceiling = kCeilingStart;
+        game.shotCounter = 0;
+        LoadNextBall();
+    }
+}
+
+// The lose effect is over: take a credit and replay the level, or end the
+// game and offer the score to the table.
+static void endLose()
+{
+    if (game.credits == 0) {
+        game.playing = 0;
+        InsertScore(game.score);
+        SaveScores();
+        return;
+    }
+    game.credits -= 1;
+    game.nextColor = 0;
+    game.ceiling = kCeilingStart;
+    game.shotCounter = 0;
+    FillLevel();
+    LoadNextBall();
+}
+
+// Exactly one branch per frame, in priority order.
+static void advanceGame(int32_t character)
+{
+    if (game.playing == 0) {
+        if (character == CharEnter) {
+            NewGame();
+            game.playing = 1;
+        }
+        return;
+    }
+    if (game.popTimer > 0) {
+        if (countDown(&game.popTimer)) {
+            endPop();
+        }
+        return;
+    }
+    if (game.slideTimer > 0) {
+        slide();
+        return;
+    }
+    if (game.loseTimer > 0) {
+        if (countDown(&game.loseTimer)) {
+            endLose();
+        }
+        return;
+    }
+    if (character == kCharSpace) {
+        FireBall();
+    }
+    MoveBall((elapsed * kFlightSpeed) / kFlightDivisor);
+}
+
+static int32_t clampElapsed(int32_t microseconds)
+{
+    if (microseconds < 0) {
+        return 0;
+    }
+    if (microseconds > kMaxElapsed) {
+        return kMaxElapsed;
+    }
+    return microseconds;
+}
+
+int GameFrame()
+{
+    int32_t keyCode = 0;
+    int32_t character = 0;
+    int32_t mouseX = 0;
+    int32_t mouseY = 0;
+    int32_t buttons = 0;
+
+    SoundReap();
+    GamePollEvents(&keyCode, &character, &mouseX, &mouseY, &buttons);
+    if (AppActive == 0) {
+        return 0;
+    }
+
+    // Only drawing and presenting are measured: the present waits for the
+    // display, so this is what paces the game.
+    GameFrameTimer(0);
+    DrawScene();
+    Present(&ScreenImage);
+    elapsed = clampElapsed(GameFrameTimer(1));
+
+    if (character == CharEscape) {
+        return 1;
+    }
+    if (keyCode == KeyF10) {
+        ImageSaveBmp(&ScreenImage, kScreenshotFile);
+    }
+    turnCannon();
+    advanceGame(character);
+    return 0;
+}
+
+void RunGame()
+{
+    LoadScores();
+    NewGame();
+    while (GameFrame() == 0) {
+    }
+}
+
+int GameMain(int argc, char** argv)
+{
+    (void)argc;
+    (void)argv;
+    SeedRandom(static_cast<uint32_t>(std::time(nullptr)));
+    PlatformStart(kScreenWidth, kScreenHeight);
+    SoundStart();
+    RunGame();
+    return 0;
+}

@@ -1,0 +1,252 @@
+// HighScores.cpp -- the high-score table's file, the ranking of a final
+// score and the name entry that fills in its line.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "flow/Game.h"
+#include "flow/Scene.h"
+#include "flow/ScoreTable.h"
+#include "gfx/Image.h"
+#include "platform/Display.h"
+#include "platform/Events.h"
+#include "sound/Sound.h"
+
+static constexpr const char* kScoreFile = "Kelvane.scores";
+// The new table is written here first and renamed over the file only once
+// it is wholly on the disk, so an interrupted save leaves the old table.
+static constexpr const char* kScoreTempFile = "Kelvane.scores.tmp";
+
+static constexpr int kLineText = kScoreLineSize - 1;  // characters before the NUL
+static constexpr int kScoreColumn = 6;                // where a line's score starts
+static constexpr int32_t kNoRank = kNoHighlight;
+
+// Name entry: 12 characters at the name column of the new line.
+static constexpr int32_t kNameLength = 12;
+static constexpr int32_t kEntryX = 340;
+static constexpr int32_t kTableY = 196;  // the header's y; line i is 8 x (i + 1) below
+static constexpr uint32_t kEntryBoxColour = 0x000080;
+static constexpr uint32_t kEntryTextColour = 0xFFFFFF;
+static constexpr int32_t kBlinkPeriod = 500;  // milliseconds, the cursor lit for the first half
+
+static constexpr int32_t kCharFirstPrintable = 32;
+static constexpr int32_t kCharLastPrintable = 126;
+
+// The line that waits for its name while the entry runs (-1 when none), with
+// its score and the name typed so far. File-wide so that the exit hook can
+// finish the entry when the window is closed in the middle of it.
+static int32_t entryRank = -1;
+static int32_t entryScore = 0;
+static char entryName[kScoreLineSize];
+
+static void clearLine(char* line)
+{
+    std::memset(line, ' ', kLineText);
+    line[kLineText] = '\0';
+}
+
+// Puts the formatted text at the start of the line and spaces after it.
+static void setLine(char* line, const char* text)
+{
+    const size_t length = std::strlen(text);
+    const size_t kept = length < size_t(kLineText) ? length : size_t(kLineText);
+    clearLine(line);
+    std::memcpy(line, text, kept);
+}
+
+// The score a line shows, read as atoi would from its score column (leading
+// blanks, a sign, digits; 0 for an empty line), but without atoi's undefined
+// result for numbers beyond 32 bits in a foreign file: those are clamped.
+static int32_t lineScore(const char* line)
+{
+    const long value = std::strtol(line + kScoreColumn, nullptr, 10);
+    if (value > INT32_MAX) {
+        return INT32_MAX;
+    }
+    if (value < INT32_MIN) {
+        return INT32_MIN;
+    }
+    return static_cast<int32_t>(value);
+}
+
+void LoadScores()
+{
+    for (int i = 0; i < kScoreLines; i++) {
+        clearLine(ScoreTable[i]);
+    }
+    std::FILE* file = std::fopen(kScoreFile, "rb");
+    if (file == nullptr) {
+        return;
+    }
+    for (int i = 0; i < kScoreLines; i++) {
+        const size_t got = std::fread(ScoreTable[i], 1, kScoreLineSize, file);
+        // A foreign file need not end its lines: the drawing and the string
+        // copies rely on a NUL within every line.
+        ScoreTable[i][kLineText] = '\0';
+        if (got < size_t(kScoreLineSize)) {
+            break;
+        }
+    }
+    std::fclose(file);
+}
+
+static int writeAll(int fd, const char* bytes, size_t size)
+{
+    while (size > 0) {
+        const ssize_t done = write(fd, bytes, size);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            return 0;
+        }
+        bytes += done;
+        size -= size_t(done);
+    }
+    return 1;
+}
+
+// The rename is on the disk only once the folder is.
+static void syncFolder()
+{
+    const int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+void SaveScores()
+{
+    const int fd = open(kScoreTempFile, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return;
+    }
+    int written = writeAll(fd, &ScoreTable[0][0], sizeof ScoreTable);
+    if (written && fsync(fd) != 0) {
+        written = 0;
+    }
+    if (close(fd) != 0) {
+        written = 0;
+    }
+    if (!written || std::rename(kScoreTempFile, kScoreFile) != 0) {
+        unlink(kScoreTempFile);
+        return;
+    }
+    syncFolder();
+}
+
+static int32_t clockMilliseconds()
+{
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<int32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count() % kBlinkPeriod);
+}
+
+// One picture of the entry: the scene, the box with room for one character
+// more than the name may have, the blinking cursor and the text over it.
+static void drawEntry(const char* buffer, int32_t length, int32_t maxLength, int32_t x, int32_t y)
+{
+    DrawScene();
+    ImageFillRect(&ScreenImage, x, y, x + 8 * maxLength + 7, y + 7, kEntryBoxColour);
+    const uint32_t cursor = clockMilliseconds() < kBlinkPeriod / 2 ? kEntryTextColour : kEntryBoxColour;
+    ImageFillRect(&ScreenImage, x + 8 * length, y, x + 8 * (length + 1) - 1, y + 7, cursor);
+    DrawFontText(&ScreenImage, buffer, x, y, kEntryTextColour);
+    Present(&ScreenImage);
+}
+
+void EnterName(char* buffer, int32_t maxLength, int32_t x, int32_t y)
+{
+    int32_t length = 0;
+    buffer[0] = '\0';
+    for (;;) {
+        int32_t keyCode = 0;
+        int32_t character = 0;
+        int32_t mouseX = 0;
+        int32_t mouseY = 0;
+        int32_t buttons = 0;
+        do {
+            SoundReap();
+            GamePollEvents(&keyCode, &character, &mouseX, &mouseY, &buttons);
+        } while (AppActive == 0);
+
+        drawEntry(buffer, length, maxLength, x, y);
+
+        if (character == CharEnter || character == CharEscape) {
+            return;
+        }
+        if (character >= kCharFirstPrintable && character <= kCharLastPrintable && length < maxLength) {
+            buffer[length] = static_cast<char>(character);
+            length += 1;
+            buffer[length] = '\0';
+        } else if (character == CharBackspace && length > 0) {
+            length -= 1;
+            buffer[length] = '\0';
+        }
+    }
+}
+
+// Writes the name into the waiting line ("Nobody" for an empty one).
+static void finishEntry()
+{
+    if (entryName[0] == '\0') {
+        std::strcpy(entryName, "Nobody");
+    }
+    char text[kScoreLineSize];
+    std::snprintf(text, sizeof text, "%-2i    %-9i  %s", entryRank + 1, entryScore, entryName);
+    setLine(ScoreTable[entryRank], text);
+    entryRank = -1;
+}
+
+// A quit request during the entry ends the process from inside the poll.
+// This hook, registered after the platform's and the sound's, runs before
+// them and keeps the new score: it ends the entry as Enter would and saves.
+static void saveEntryOnExit()
+{
+    if (entryRank >= 0) {
+        finishEntry();
+        SaveScores();
+    }
+}
+
+void InsertScore(int32_t score)
+{
+    static bool exitHookRegistered = false;
+
+    int32_t rank = 0;
+    while (rank < kScoreLines && score < lineScore(ScoreTable[rank])) {
+        rank += 1;
+    }
+    highlightRank = rank;
+    if (rank == kNoRank) {
+        return;
+    }
+
+    // Lines rank..8 move down one; the old last line is lost.
+    for (int i = kScoreLines - 1; i > rank; i--) {
+        std::strcpy(ScoreTable[i], ScoreTable[i - 1]);
+    }
+    char text[kScoreLineSize];
+    std::snprintf(text, sizeof text, "      %-9i", score);
+    setLine(ScoreTable[rank], text);
+    for (int i = 0; i < kScoreLines - 1; i++) {
+        ScoreTable[i][0] = static_cast<char>('1' + i);
+        ScoreTable[i][1] = ' ';
+    }
+    ScoreTable[kScoreLines - 1][0] = '1';
+    ScoreTable[kScoreLines - 1][1] = '0';
+
+    if (!exitHookRegistered) {
+        std::atexit(saveEntryOnExit);
+        exitHookRegistered = true;
+    }
+    entryRank = rank;
+    entryScore = score;
+    EnterName(entryName, kNameLength, kEntryX, kTableY + 8 * (rank + 1));
+    finishEntry();
+}
