@@ -7,8 +7,10 @@
 // the picture's non-black pixels are also what the flying ball's hit test
 // compares, so the disc's exact pixel shape is part of the game's rules:
 //
-//   - the disc is 31 pixels across, centred on pixel (16, 16), so a ball's
-//     centre is its position + 16 like the cannon's;
+//   - the disc is 31 pixels across, columns and rows 0..30, centred on
+//     pixel (15, 15): the same half-pixel-left-of-middle centre as the
+//     cannon's ring (pixel 91 of 184), so a loaded ball sits concentric
+//     in the sight;
 //   - a pixel belongs to the disc when its offset (dx, dy) from the centre
 //     pixel has dx^2 + dy^2 <= kDiscRadiusSquared. With 238 two balls touch
 //     when their positions are less than 30.4 (diagonally) to 30.6 pixels
@@ -25,7 +27,7 @@
 #include <cstdio>
 
 static constexpr int32_t kSize = 32;
-static constexpr int kCentre = 16;                // centre pixel, both axes
+static constexpr int kCentre = 15;                // centre pixel, both axes
 static constexpr int kDiscRadiusSquared = 238;    // pixel-centre test of the disc
 static constexpr double kShadeRadius = 15.5;      // the sphere the shading sees
 static constexpr double kEdgeRadius = 15.45;      // the outline the antialiasing sees
