@@ -260,10 +260,16 @@ void WindowProc(const SDL_Event* event)
 
 // Takes the next event, folding a run of mouse motion into its last
 // position so that a moving mouse costs one poll, not one per motion.
+// SDL_PollEvent would also queue a marker event behind the pending ones and
+// later spend a whole poll taking it; pumping and then taking keeps every
+// poll for a real event.
 static int takeEvent(SDL_Event* event)
 {
-    if (!SDL_PollEvent(event))
-        return 0;
+    SDL_PumpEvents();
+    do {
+        if (SDL_PeepEvents(event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) != 1)
+            return 0;
+    } while (event->type == SDL_POLLSENTINEL);
     if (event->type != SDL_MOUSEMOTION)
         return 1;
     SDL_Event next;

@@ -15,7 +15,6 @@
 SDL_Window* MainWindow;
 
 static bool videoStarted;
-static bool shutdownRegistered;
 
 static constexpr int32_t kScreenBits = 32;
 
@@ -30,12 +29,7 @@ static void failStart(const char* text)
 
 void PlatformStart(int32_t width, int32_t height)
 {
-    // Registered once however often the platform is started, so shutdown
-    // runs once at exit.
-    if (!shutdownRegistered) {
-        std::atexit(PlatformShutdown);
-        shutdownRegistered = true;
-    }
+    std::atexit(PlatformShutdown);
     BuildSineTable();
     FontLoad();
     InputReset();
@@ -46,6 +40,11 @@ void PlatformStart(int32_t width, int32_t height)
     DisplayBackBuffer(&ScreenImage);
     CreateGameImages();
     LoadGameImages();
+    // What the window system reported while the window and the display were
+    // being made is not input: the first poll starts from an empty queue,
+    // keeping only a quit request (from a signal, say).
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_QUIT + 1, SDL_LASTEVENT);
     AppActive = 1;
 }
 
@@ -76,11 +75,6 @@ int CreateMainWindow(int32_t width, int32_t height)
         return 0;
     SDL_ShowCursor(SDL_DISABLE);
     SDL_StartTextInput();
-    // What the window system reported while the window was being made is
-    // not input; the first poll starts from an empty queue (but a quit
-    // request, from a signal say, is kept).
-    SDL_PumpEvents();
-    SDL_FlushEvents(SDL_QUIT + 1, SDL_LASTEVENT);
     return 1;
 }
 
