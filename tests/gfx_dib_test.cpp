@@ -153,7 +153,8 @@ TEST(GfxDib, MalformedBytesAreRefused)
 
     for (const Case& c : cases) {
         std::unique_ptr<unsigned char[]> exact(new unsigned char[c.bytes.size() + 1]);
-        std::memcpy(exact.get(), c.bytes.data(), c.bytes.size());
+        if (!c.bytes.empty())
+            std::memcpy(exact.get(), c.bytes.data(), c.bytes.size());
         int32_t w = -7, h = -7;
         TestImage img(std::max(c.w, 1), std::max(c.h, 1), 0x424242);
         EXPECT_EQ(ImageDecodeDib(&img.image, exact.get(), c.bytes.size()), 0) << c.what;
