@@ -176,8 +176,9 @@ TEST_F(Scene, WallsAndBallsFollowTheCeilingWhileTheDeathLineStays)
         // The death line spans the field; only the cannon's sight (x 277..361)
         // is drawn over it.
         for (int32_t x = 192; x <= 447; x++) {
-            if (x < 277 || x > 361)
+            if (x < 277 || x > 361) {
                 ASSERT_EQ(screen(x, kDeathLine), kRed) << x;
+            }
         }
         EXPECT_NE(screen(200, kDeathLine - 1), kRed);
         EXPECT_NE(screen(200, kDeathLine + 1), kRed);
