@@ -6,6 +6,10 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 GENERATOR  := -G Ninja
+# Seconds each fuzz target runs: FUZZ_SECONDS for `make fuzz`, the short
+# smoke run in `make test`.
+FUZZ_SECONDS       ?= 300
+FUZZ_SMOKE_SECONDS ?= 20
 
 BUILD_PKGS := cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev \
               libsdl2-mixer-dev libfontconfig-dev libfreetype-dev fonts-pc \
@@ -49,6 +53,10 @@ $(BUILD)/build.ninja:
 $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON
 
+$(FUZZ_BUILD)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKELVANE_FUZZ=ON -DKELVANE_BENCH=OFF
+
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
 
@@ -56,13 +64,30 @@ run: deps-run $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target kelvane
 	./$(BUILD)/kelvane
 
-# Every test through CTest (unit, end to end, fuzz smoke), then the unit
-# tests again under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Every test through CTest (unit, end to end), then the unit tests again
+# under AddressSanitizer + UndefinedBehaviorSanitizer, then a short run of
+# every fuzz target.
 test: deps-test $(BUILD)/build.ninja $(ASAN_BUILD)/build.ninja
 	cmake --build $(BUILD)
 	ctest --test-dir $(BUILD) --output-on-failure -j2
 	cmake --build $(ASAN_BUILD) --target unit_tests
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -L unit
+	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)
+
+# Every libFuzzer target (tests/fuzz_<name>.cpp) for FUZZ_SECONDS, starting
+# from its seed corpus tests/corpus/<name>/. New inputs and findings stay in
+# $(FUZZ_BUILD); any finding fails the make.
+fuzz: deps-test $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) --target fuzz_targets
+	@set -e; for src in tests/fuzz_*.cpp; do \
+	  name=$$(basename $$src .cpp); short=$${name#fuzz_}; \
+	  work=$(FUZZ_BUILD)/corpus/$$short; findings=$(FUZZ_BUILD)/findings/$$short/; \
+	  mkdir -p $$work $$findings; \
+	  seeds=; [ -d tests/corpus/$$short ] && seeds=tests/corpus/$$short; \
+	  echo "Fuzzing $$name for $(FUZZ_SECONDS) s"; \
+	  ./$(FUZZ_BUILD)/$$name -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$$findings $$work $$seeds; \
+	done
 
 bench: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target kelvane_bench
