@@ -38,6 +38,7 @@ struct FaceFont {
 static FaceFont fontCache[kFontCacheSize];
 static int nextEvict;  // round-robin victim when every slot is used
 static int ttfStarted;
+static int fontconfigStarted;
 static int hookRegistered;
 
 // The last string rendered, kept because the title is drawn every frame of
@@ -69,6 +70,12 @@ void FaceTextShutdown()
     if (ttfStarted) {
         TTF_Quit();
         ttfStarted = 0;
+    }
+    // Nothing else in the game uses fontconfig, so its configuration can go
+    // too (it would otherwise stay allocated until the process ends).
+    if (fontconfigStarted) {
+        FcFini();
+        fontconfigStarted = 0;
     }
 }
 
@@ -107,8 +114,11 @@ static bool isRequestedFamily(FcPattern* request, const FcChar8* family)
 // size; null when the face is unknown or the file will not open.
 static TTF_Font* openFace(const char* face)
 {
-    if (!FcInit())
-        return nullptr;
+    if (!fontconfigStarted) {
+        if (!FcInit())
+            return nullptr;
+        fontconfigStarted = 1;
+    }
     FcPattern* request = FcPatternCreate();
     if (request == nullptr)
         return nullptr;
