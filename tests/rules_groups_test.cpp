@@ -3,283 +3,168 @@
 
 #include <deque>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "rules_support.h"
 
+using GroupsTest = RulesTest;
+
 namespace {
 
-class GroupsTest : public ::testing::Test {
-protected:
-    void SetUp() override { SetUpRulesWorld(); }
-};
-
-void put(int32_t col, int32_t row, int32_t color, int32_t mark = Held) {
-    board.cells[row][col] = BoardCell{color, mark};
+// Two cells touch when their centres are one ball apart on screen: 32 along
+// a row, or 16 across and 28 down between rows. No neighbour table here.
+bool touch(int r1, int c1, int r2, int c2) {
+    const int dx = 32 * (c2 - c1) + 16 * (r2 % 2 - r1 % 2), dy = 28 * (r2 - r1);
+    return dx * dx + dy * dy > 0 && dx * dx + dy * dy <= 16 * 16 + 28 * 28;
 }
 
-// Neighbours found from the cells' places on screen rather than from a table:
-// two cells touch when their centres are one ball apart (32 along a row, or
-// 16 across and 28 down between rows).
-std::vector<std::pair<int, int>> touching(int row, int col) {
-    std::vector<std::pair<int, int>> out;
-    const int x = 32 * col + 16 * (row % 2), y = 28 * row;
-    for (int r = 0; r < kBoardRows; r++) {
-        for (int c = 0; c <= RowLastColumn(r); c++) {
-            const int dx = 32 * c + 16 * (r % 2) - x, dy = 28 * r - y;
-            const int d2 = dx * dx + dy * dy;
-            if (d2 > 0 && d2 <= 16 * 16 + 28 * 28) out.emplace_back(r, c);
+// A plain breadth-first flood fill: the group over same-colour cells, then
+// the held balls out from every occupied non-group anchor.
+int floodMarks(int row, int col, int32_t marks[kBoardRows][kBoardColumns]) {
+    std::deque<std::pair<int, int>> queue{{row, col}};
+    auto spread = [&](auto joins) {
+        while (!queue.empty()) {
+            auto [r, c] = queue.front();
+            queue.pop_front();
+            for (int r2 = 0; r2 < kBoardRows; r2++)
+                for (int c2 = 0; c2 <= RowLastColumn(r2); c2++)
+                    if (touch(r, c, r2, c2) && marks[r2][c2] == Loose && joins(r2, c2)) queue.emplace_back(r2, c2);
         }
-    }
-    return out;
-}
-
-// A plain breadth-first flood fill: the group over same-colour neighbours,
-// then the held balls from every occupied non-group anchor.
-int oracleMarks(int col, int row, int32_t marks[kBoardRows][kBoardColumns]) {
+    };
     for (int r = 0; r < kBoardRows; r++)
         for (int c = 0; c < kBoardColumns; c++) marks[r][c] = board.cells[r][c].color ? Loose : Held;
-    const int32_t target = board.cells[row][col].color;
-    std::deque<std::pair<int, int>> queue{{row, col}};
     marks[row][col] = InGroup;
     int count = 1;
-    while (!queue.empty()) {
-        auto [r, c] = queue.front();
-        queue.pop_front();
-        for (auto [nr, nc] : touching(r, c)) {
-            if (board.cells[nr][nc].color == target && marks[nr][nc] == Loose) {
-                marks[nr][nc] = InGroup;
-                count++;
-                queue.emplace_back(nr, nc);
-            }
-        }
-    }
-    for (int r = 0; r < kBoardRows; r++) {
-        for (int c = 0; c <= RowLastColumn(r); c++) {
-            const bool anchor = r == 0 || (r % 2 == 0 && (c == 0 || c == 7));
-            if (anchor && marks[r][c] == Loose) {
+    spread([&](int r, int c) {
+        if (board.cells[r][c].color != board.cells[row][col].color) return false;
+        marks[r][c] = InGroup;
+        return ++count > 0;
+    });
+    for (int r = 0; r < kBoardRows; r++)
+        for (int c = 0; c <= RowLastColumn(r); c++)
+            if (marks[r][c] == Loose && (r == 0 || (r % 2 == 0 && (c == 0 || c == 7)))) {
                 marks[r][c] = Held;
                 queue.emplace_back(r, c);
             }
-        }
-    }
-    while (!queue.empty()) {
-        auto [r, c] = queue.front();
-        queue.pop_front();
-        for (auto [nr, nc] : touching(r, c)) {
-            if (marks[nr][nc] == Loose) {
-                marks[nr][nc] = Held;
-                queue.emplace_back(nr, nc);
-            }
-        }
-    }
+    spread([&](int r, int c) { return (marks[r][c] = Held) == Held; });
     return count;
 }
 
 }  // namespace
 
-TEST_F(GroupsTest, MarkGroupAgreesWithFloodFillOnRandomBoards) {
+TEST_F(GroupsTest, MarkGroupAgreesWithAFloodFillOnRandomBoards) {
     std::mt19937 rng(20240611);
-    int bigGroups = 0, someLoose = 0;
+    int bigGroups = 0, loose = 0;
     for (int trial = 0; trial < 1000; trial++) {
-        const int colours = 1 + static_cast<int>(rng() % 4);
-        const int rows = 1 + static_cast<int>(rng() % 16);
-        const unsigned density = 40 + rng() % 60;
+        const unsigned colours = 1 + rng() % 4, rows = 1 + rng() % 16, density = 40 + rng() % 60;
         std::vector<std::pair<int, int>> occupied;
-        for (int r = 0; r < kBoardRows; r++) {
+        for (int r = 0; r < kBoardRows; r++)
             for (int c = 0; c < kBoardColumns; c++) {
-                // Stale marks everywhere, also in the unused eighth slot.
-                board.cells[r][c] = BoardCell{0, static_cast<int32_t>(rng() % 3)};
-                if (c <= RowLastColumn(r) && r < rows && rng() % 100 < density) {
+                board.cells[r][c] = BoardCell{0, static_cast<int32_t>(rng() % 3)};  // stale marks
+                if (c <= RowLastColumn(r) && r < static_cast<int>(rows) && rng() % 100 < density) {
                     board.cells[r][c].color = 1 + static_cast<int32_t>(rng() % colours);
                     occupied.emplace_back(r, c);
                 }
             }
-        }
         if (occupied.empty()) continue;
         const auto [row, col] = occupied[rng() % occupied.size()];
         int32_t expected[kBoardRows][kBoardColumns];
-        const int count = oracleMarks(col, row, expected);
+        const int count = floodMarks(row, col, expected);
         ASSERT_EQ(MarkGroup(col, row), count) << "trial " << trial;
-        for (int r = 0; r < kBoardRows; r++) {
+        for (int r = 0; r < kBoardRows; r++)
             for (int c = 0; c <= RowLastColumn(r); c++) {
                 ASSERT_EQ(board.cells[r][c].mark, expected[r][c]) << "trial " << trial << " r" << r << " c" << c;
+                loose += board.cells[r][c].mark == Loose;
             }
-        }
         bigGroups += count >= 3;
-        for (auto [r, c] : occupied) someLoose += board.cells[r][c].mark == Loose;
     }
-    // The boards must have exercised both passes.
-    EXPECT_GT(bigGroups, 100);
-    EXPECT_GT(someLoose, 100);
+    EXPECT_GT(bigGroups, 100);  // both passes had work to do
+    EXPECT_GT(loose, 100);
 }
 
-TEST_F(GroupsTest, WallsAndCeilingHold) {
-    // A group of three reds in row 2, columns 1..3.
-    put(1, 2, 3);
-    put(2, 2, 3);
-    put(3, 2, 3);
-    // Lone balls: even-row wall cells are held, odd-row edge cells are not.
-    put(0, 4, 1);
-    put(7, 6, 1);
-    put(0, 9, 2);
-    put(6, 11, 2);
-    // A row 0 ball with nothing around it stays.
-    put(5, 0, 5);
-    // Under the group: one also touches a ball on the left wall, one touches
-    // only the group.
-    put(0, 2, 6);
-    put(0, 3, 6);
-    put(2, 3, 6);
+TEST_F(GroupsTest, CeilingAndEvenRowWallsHold) {
+    for (int c : {1, 2, 3}) Put(c, 2, 3);  // the group
+    Put(0, 4, 1);                          // lone, even-row walls: held
+    Put(7, 6, 1);
+    Put(0, 9, 2);                          // lone, odd-row edges: loose
+    Put(6, 11, 2);
+    Put(5, 0, 5);                          // lone in row 0: held
+    Put(0, 2, 6);                          // wall ball beside the group
+    Put(0, 3, 6);                          // under the group and the wall ball: held
+    Put(2, 3, 6);                          // under the group only: loose
     EXPECT_EQ(MarkGroup(2, 2), 3);
-    EXPECT_EQ(board.cells[2][1].mark, InGroup);
-    EXPECT_EQ(board.cells[2][3].mark, InGroup);
-    EXPECT_EQ(board.cells[4][0].mark, Held);
-    EXPECT_EQ(board.cells[6][7].mark, Held);
-    EXPECT_EQ(board.cells[9][0].mark, Loose);
-    EXPECT_EQ(board.cells[11][6].mark, Loose);
-    EXPECT_EQ(board.cells[0][5].mark, Held);
-    EXPECT_EQ(board.cells[2][0].mark, Held);
-    EXPECT_EQ(board.cells[3][0].mark, Held);
-    EXPECT_EQ(board.cells[3][2].mark, Loose);
-    EXPECT_EQ(board.cells[1][1].mark, Held);  // empty cells keep 0
+    const int32_t expect[][3] = {{1, 2, InGroup}, {3, 2, InGroup}, {0, 4, Held}, {7, 6, Held}, {0, 9, Loose},
+                                 {6, 11, Loose}, {5, 0, Held},   {0, 2, Held},    {0, 3, Held}, {2, 3, Loose}};
+    for (auto& e : expect) EXPECT_EQ(board.cells[e[1]][e[0]].mark, e[2]) << e[0] << "," << e[1];
 
-    // A group ball on the wall holds nothing, and a row 0 ball of the group
-    // pops with it: the ball hanging from them drops.
+    // Group balls on the wall and in row 0 pop and hold nothing.
     std::memset(&board, 0, sizeof board);
-    put(0, 0, 4);
-    put(0, 1, 4);
-    put(0, 2, 4);
-    put(1, 2, 4);
-    put(0, 3, 2);  // hangs from (0,2) and (1,2) only
-    put(4, 0, 4);  // same colour, not joined: stays
+    for (auto [c, r] : {std::pair{0, 0}, {0, 1}, {0, 2}, {1, 2}, {4, 0}}) Put(c, r, 4);
+    Put(0, 3, 2);
     EXPECT_EQ(MarkGroup(1, 2), 4);
     EXPECT_EQ(board.cells[0][0].mark, InGroup);
-    EXPECT_EQ(board.cells[2][0].mark, InGroup);
     EXPECT_EQ(board.cells[3][0].mark, Loose);
-    EXPECT_EQ(board.cells[0][4].mark, Held);
+    EXPECT_EQ(board.cells[0][4].mark, Held);  // same colour, not joined
 }
 
-TEST_F(GroupsTest, RemovedBallsScoreAndTheBoardEmpties) {
+// The score must never wrap into a negative number, which not even an empty
+// high-score table would take: it stops at the largest 32-bit value.
+TEST_F(GroupsTest, RemovedBallsScoreAndTheScoreStopsAtTheTop) {
     struct Case {
-        int popped, dropped;
-        int32_t points;
+        int popped, dropped, held;
+        int32_t before, after;
     };
-    const Case cases[] = {{3, 0, 30}, {3, 1, 50}, {5, 3, 130}, {3, 10, 10270}, {3, 27, 30 + 1342177280}};
+    const Case cases[] = {{3, 0, 1, 0, 30},          {3, 1, 1, 0, 50},
+                          {5, 3, 1, 0, 130},         {3, 10, 1, 0, 10270},
+                          {3, 27, 0, 100, 100 + 30 + 1342177280},
+                          {3, 28, 0, 0, kScoreMax},  {3, 32, 1, 0, kScoreMax},
+                          {4, 90, 0, 0, kScoreMax},  {3, 1, 0, kScoreMax - 35, kScoreMax}};
     for (const Case& k : cases) {
         std::memset(&board, 0, sizeof board);
         int n = 0;
-        for (int32_t r = 0; r < kBoardRows && n < k.popped + k.dropped + 1; r++) {
-            for (int32_t c = 0; c <= RowLastColumn(r) && n < k.popped + k.dropped + 1; c++, n++) {
-                put(c, r, 1 + n % 8, n < k.popped ? InGroup : (n < k.popped + k.dropped ? Loose : Held));
-            }
-        }
-        game.score = 0;
-        EXPECT_EQ(RemoveMarked(), 0) << "a held ball is left";
-        EXPECT_EQ(game.score, k.points) << k.popped << " popped, " << k.dropped << " dropped";
-        EXPECT_EQ(CountBalls(), 1);
         for (int32_t r = 0; r < kBoardRows; r++)
-            for (int32_t c = 0; c <= RowLastColumn(r); c++)
-                if (board.cells[r][c].color == 0) {
-                    ASSERT_EQ(board.cells[r][c].mark, Held);
-                }
+            for (int32_t c = 0; c <= RowLastColumn(r) && n < k.popped + k.dropped + k.held; c++, n++)
+                Put(c, r, 1 + n % 8, n < k.popped ? InGroup : (n < k.popped + k.dropped ? Loose : Held));
+        game.score = k.before;
+        EXPECT_EQ(RemoveMarked(), k.held == 0 ? 1 : 0) << k.popped << "+" << k.dropped;
+        EXPECT_EQ(game.score, k.after) << k.popped << " popped, " << k.dropped << " dropped";
+        EXPECT_EQ(CountBalls(), k.held);
+        for (int32_t r = 0; r < kBoardRows; r++)
+            for (int32_t c = 0; c <= RowLastColumn(r); c++) EXPECT_TRUE(board.cells[r][c].color || !board.cells[r][c].mark);
     }
-    // With nothing held left the board is clear.
-    std::memset(&board, 0, sizeof board);
-    put(2, 0, 1, InGroup);
-    put(3, 0, 1, InGroup);
-    put(4, 0, 1, InGroup);
-    put(3, 1, 2, Loose);
-    game.score = 7;
-    EXPECT_EQ(RemoveMarked(), 1);
-    EXPECT_EQ(game.score, 7 + 30 + 20);
-    EXPECT_EQ(CountBalls(), 0);
 }
 
-// The score must never wrap into a negative number (it could then not even
-// enter an empty high-score table): it stops at the largest 32-bit value.
-TEST_F(GroupsTest, ScoreStopsAtTheTopInsteadOfWrapping) {
-    for (int dropped : {28, 29, 31, 32, 33, 60, 117}) {
-        std::memset(&board, 0, sizeof board);
-        int n = 0;
-        for (int32_t r = 0; r < kBoardRows && n < dropped + 3; r++)
-            for (int32_t c = 0; c <= RowLastColumn(r) && n < dropped + 3; c++, n++)
-                put(c, r, 2, n < 3 ? InGroup : Loose);
-        game.score = 0;
-        EXPECT_EQ(RemoveMarked(), 1);
-        EXPECT_EQ(game.score, kScoreMax) << dropped << " dropped";
+TEST_F(GroupsTest, CeilingComesDownEveryNthCountedShotAndBringsTheDeathLine) {
+    Put(0, 0, 1);
+    Put(1, 0, 2);
+    Put(2, 0, 3);
+    const int32_t ceilings[] = {55, 55, 63};  // three colours: every third shot
+    for (int32_t expected : ceilings) {
+        StepCeiling();
+        EXPECT_EQ(game.ceiling, expected);
     }
-    // Plain pops near the top stop there too.
-    std::memset(&board, 0, sizeof board);
-    put(0, 0, 1, InGroup);
-    put(1, 0, 1, InGroup);
-    put(2, 0, 1, InGroup);
-    put(3, 0, 2, Loose);
-    game.score = kScoreMax - 35;
-    RemoveMarked();
-    EXPECT_EQ(game.score, kScoreMax);
-    // 27 dropped still fits and is added in full.
-    std::memset(&board, 0, sizeof board);
-    int n = 0;
-    for (int32_t r = 0; r < kBoardRows && n < 30; r++)
-        for (int32_t c = 0; c <= RowLastColumn(r) && n < 30; c++, n++) put(c, r, 2, n < 3 ? InGroup : Loose);
-    game.score = 100;
-    RemoveMarked();
-    EXPECT_EQ(game.score, 100 + 30 + 1342177280);
-}
-
-TEST_F(GroupsTest, CeilingComesDownEveryNthCountedShot) {
-    put(0, 0, 1);
-    put(1, 0, 2);
-    put(2, 0, 3);
-    StepCeiling();
-    StepCeiling();
-    EXPECT_EQ(game.ceiling, 55);
-    EXPECT_EQ(game.shotCounter, 2);
-    StepCeiling();
-    EXPECT_EQ(game.ceiling, 63);
     EXPECT_EQ(game.shotCounter, 0);
-
-    // A colour vanishing after the first shot: the second one steps.
     StepCeiling();
-    put(2, 0, 0);
+    Put(2, 0, 0);  // a colour vanishes: the second shot steps
     StepCeiling();
     EXPECT_EQ(game.ceiling, 71);
-    EXPECT_EQ(game.shotCounter, 0);
-    // A single colour left: every shot.
-    put(1, 0, 0);
+    std::memset(&board, 0, sizeof board);  // no colours: every call steps
     StepCeiling();
     EXPECT_EQ(game.ceiling, 79);
-    // An empty board counts no colours and steps on every call.
-    std::memset(&board, 0, sizeof board);
-    StepCeiling();
-    StepCeiling();
-    EXPECT_EQ(game.ceiling, 95);
     EXPECT_EQ(game.loseTimer, 0);
-}
 
-TEST_F(GroupsTest, LoweredCeilingBringsBallsPastTheDeathLine) {
-    put(3, 9, 1);
-    put(0, 0, 2);
-    game.ceiling = 63;
-    game.shotCounter = -5;  // not yet due: the ceiling stays, row 9 is safe at 63
-    StepCeiling();
-    EXPECT_EQ(game.ceiling, 63);
-    EXPECT_EQ(game.loseTimer, 0);
-    game.shotCounter = 1;  // due: 63 -> 71, row 9 now reaches 71 + 280 > 350
-    StepCeiling();
-    EXPECT_EQ(game.ceiling, 71);
-    EXPECT_EQ(game.loseTimer, kLoseTime);
-
-    // Row 8 becomes fatal at ceiling 103, not before.
-    std::memset(&board, 0, sizeof board);
-    put(2, 8, 4);
-    game.loseTimer = 0;
-    game.ceiling = 87;
-    game.shotCounter = 0;
-    StepCeiling();  // 95
-    EXPECT_EQ(game.loseTimer, 0);
-    StepCeiling();  // 103
-    EXPECT_EQ(game.ceiling, 103);
-    EXPECT_EQ(game.loseTimer, kLoseTime);
+    // Row 9 is safe at 63 and fatal at 71; row 8 first at 103.
+    for (auto [row, from, fatal] : {std::tuple{9, 55, 71}, std::tuple{8, 87, 103}}) {
+        std::memset(&board, 0, sizeof board);
+        Put(3, row, 1);
+        game.ceiling = from;
+        game.loseTimer = 0;
+        while (game.loseTimer == 0 && game.ceiling < 200) {
+            game.shotCounter = 0;
+            StepCeiling();
+        }
+        EXPECT_EQ(game.ceiling, fatal);
+        EXPECT_EQ(game.loseTimer, kLoseTime);
+    }
 }

@@ -1,4 +1,4 @@
-// The game's images: created from the carried bitmaps, the tinted ball strip,
+// The game's images: sizes from the carried bitmaps, the tinted ball strip,
 // reloading, release, and the silent exit when a picture will not load.
 #include <gtest/gtest.h>
 
@@ -10,17 +10,9 @@ uint32_t pixelAt(Image* image, int32_t x, int32_t y) {
     uint32_t* pixels;
     int32_t pitch;
     ImageLock(image, nullptr, &pixels, nullptr, &pitch, nullptr);
-    const uint32_t v = pixels != nullptr ? pixels[y * pitch + x] : 0xDEADBEEFu;
+    const uint32_t v = pixels[y * pitch + x];
     ImageUnlock(image, nullptr);
     return v;
-}
-
-uint32_t tinted(uint32_t pixel, uint32_t colour) {
-    uint32_t out = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        out |= ((((pixel >> shift) & 0xFFu) * ((colour >> shift) & 0xFFu)) / 256u) << shift;
-    }
-    return out;
 }
 
 bool picturesCarried() {
@@ -28,65 +20,49 @@ bool picturesCarried() {
            ResourceFind("MyCannonBitmap", kResourceBitmap);
 }
 
+void expectStripTintedFromBall() {
+    int lit = 0;
+    for (int32_t i = 0; i <= kColorCount; i++)
+        for (int32_t y = 0; y < 32; y++)
+            for (int32_t x = 0; x < 32; x++) {
+                const uint32_t ball = pixelAt(&ballImage, x, y);
+                uint32_t want = 0;  // each channel x the colour's channel / 256
+                for (int s = 0; s <= 16; s += 8) want |= (((ball >> s) & 255) * ((BallPalette[i] >> s) & 255) / 256) << s;
+                ASSERT_EQ(pixelAt(&ballStrip, i * 32 + x, y), want) << "cell " << i << " at " << x << "," << y;
+                lit += i == 7 && want != 0;
+            }
+    EXPECT_GT(lit, 500);  // white leaves a visible ball; cell 0 is all black
+}
+
 }  // namespace
 
-TEST(GameImages, CreatedLoadedAndStripTintedFromTheBall) {
+TEST(GameImages, CreatedLoadedReloadedAndReleased) {
     if (!picturesCarried()) GTEST_SKIP() << "this build carries no pictures";
     ReleaseGameImages();
     CreateGameImages();
     LoadGameImages();
-    EXPECT_EQ(backImage.width, 640);
-    EXPECT_EQ(backImage.height, 480);
-    EXPECT_EQ(ballImage.width, 32);
-    EXPECT_EQ(ballImage.height, 32);
-    EXPECT_EQ(tintImage.width, 32);
-    EXPECT_EQ(tintImage.height, 32);
-    EXPECT_EQ(ballStrip.width, 9 * 32);
-    EXPECT_EQ(ballStrip.height, 32);
-    EXPECT_EQ(cannonImage.width, 184);
-    EXPECT_EQ(cannonImage.height, 184);
-    EXPECT_EQ(cannonTurnImage.width, 184);
-    EXPECT_EQ(cannonTurnImage.height, 184);
-
-    auto checkStrip = [] {
-        int lit = 0;
-        for (int32_t i = 0; i <= kColorCount; i++) {
-            for (int32_t y = 0; y < 32; y++) {
-                for (int32_t x = 0; x < 32; x++) {
-                    const uint32_t ball = pixelAt(&ballImage, x, y);
-                    ASSERT_EQ(pixelAt(&ballStrip, i * 32 + x, y), tinted(ball, BallPalette[i]))
-                        << "cell " << i << " at " << x << "," << y;
-                    lit += i == 0 && ball != 0;
-                }
-            }
-        }
-        EXPECT_GT(lit, 500);  // a real ball, which cell 0 blacks out entirely
-    };
-    checkStrip();
-    // White keeps the ball nearly as it is: 255/256 of each channel.
-    EXPECT_EQ(pixelAt(&ballStrip, 7 * 32 + 16, 16), tinted(pixelAt(&ballImage, 16, 16), 0xFFFFFF));
-    EXPECT_NE(pixelAt(&ballStrip, 7 * 32 + 16, 16), 0u);
-
-    // After the surfaces come back empty, a reload rebuilds everything.
-    ImageClear(&ballStrip, 0xFFFFFF);
+    const Image* images[] = {&backImage, &ballImage, &tintImage, &ballStrip, &cannonImage, &cannonTurnImage};
+    const int32_t sizes[][2] = {{640, 480}, {32, 32}, {32, 32}, {288, 32}, {184, 184}, {184, 184}};
+    for (int i = 0; i < 6; i++) {
+        EXPECT_EQ(images[i]->width, sizes[i][0]) << i;
+        EXPECT_EQ(images[i]->height, sizes[i][1]) << i;
+    }
+    expectStripTintedFromBall();
+    ImageClear(&ballStrip, 0xFFFFFF);  // surfaces that came back without their pixels
     ImageClear(&ballImage, 0);
     RestoreGameImages();
     LoadGameImages();
-    checkStrip();
-
+    expectStripTintedFromBall();
     ReleaseGameImages();
-    EXPECT_EQ(backImage.surface, nullptr);
-    EXPECT_EQ(ballStrip.surface, nullptr);
-    EXPECT_EQ(cannonTurnImage.surface, nullptr);
-    ReleaseGameImages();  // twice, or before any creation, is harmless
+    for (const Image* image : images) EXPECT_EQ(image->surface, nullptr);
+    ReleaseGameImages();  // twice is harmless
 }
 
-TEST(GameImagesDeathTest, APictureOfTheWrongSizeEndsTheProgramSilently) {
+TEST(GameImagesDeathTest, APictureThatWillNotLoadEndsTheProgramSilently) {
     if (!picturesCarried()) GTEST_SKIP() << "this build carries no pictures";
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            ReleaseGameImages();
             CreateGameImages();
             ImageCreate(&ballImage, nullptr, 30, 30, 1);  // no longer the bitmap's size
             LoadGameImages();
@@ -94,9 +70,8 @@ TEST(GameImagesDeathTest, APictureOfTheWrongSizeEndsTheProgramSilently) {
         ::testing::ExitedWithCode(1), "^$");
     EXPECT_EXIT(
         {
-            ReleaseGameImages();
             CreateGameImages();
-            ImageRelease(&cannonImage);  // a picture without a surface
+            ImageRelease(&cannonImage);
             LoadGameImages();
         },
         ::testing::ExitedWithCode(1), "^$");
