@@ -131,9 +131,8 @@ static void waitForRefresh()
     lastPresentEnd = now;
 }
 
-void Present(Image* image)
+void DisplayShow()
 {
-    (void)image;  // the back buffer is what is shown, as with a flip
     if (DisplayRenderer != nullptr && texture != nullptr && backBuffer.surface != nullptr) {
         uint32_t* pixels = nullptr;
         int32_t pitch = 0;
@@ -146,6 +145,12 @@ void Present(Image* image)
         SDL_RenderCopy(DisplayRenderer, texture, nullptr, nullptr);
         SDL_RenderPresent(DisplayRenderer);
     }
+}
+
+void Present(Image* image)
+{
+    (void)image;  // the back buffer is what is shown, as with a flip
+    DisplayShow();
     waitForRefresh();
 }
 

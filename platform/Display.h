@@ -42,6 +42,10 @@ int DisplayBackBuffer(Image* image);
 // ScreenImage), and waits for the display. Never reports failure.
 void Present(Image* image);
 
+// Uploads and shows the back buffer without the wait: Present is this
+// followed by the wait for the display.
+void DisplayShow();
+
 // Brings back a render device that was lost: the texture (targetsReset) or
 // the whole renderer and texture (deviceReset). A no-op while the display is
 // closed. 1 if the display can present afterwards.
