@@ -14,6 +14,7 @@ static constexpr int32_t kOutputRate = 22050;
 static constexpr int32_t kOutputBits = 16;
 static constexpr int32_t kOutputChannels = 2;
 static constexpr int kMixerChunkFrames = 512;
+static constexpr int32_t kMaxOutputChannels = 8;
 // The range of source rates a buffer accepts, as the original sound API did;
 // it also bounds how much a conversion can grow the data.
 static constexpr uint32_t kMinSourceRate = 100;
@@ -35,7 +36,7 @@ int SoundOpenDevice(int32_t sampleRate, int32_t bitsPerSample, int32_t channelCo
     if (deviceOpen)
         return 1;
     Uint16 format = bitsPerSample == 8 ? AUDIO_U8 : bitsPerSample == 16 ? AUDIO_S16LSB : 0;
-    if (format == 0 || sampleRate <= 0 || channelCount <= 0 || channelCount > kMaxSourceChannels)
+    if (format == 0 || sampleRate <= 0 || channelCount <= 0 || channelCount > kMaxOutputChannels)
         return 0;
     // Audio is started on its own so that a machine without a sound device
     // only loses the sound.
