@@ -15,8 +15,8 @@ static constexpr int32_t kOutputBits = 16;
 static constexpr int32_t kOutputChannels = 2;
 static constexpr int kMixerChunkFrames = 512;
 static constexpr int32_t kMaxOutputChannels = 8;
-// The range of source rates a buffer accepts, as the original sound API did;
-// it also bounds how much a conversion can grow the data.
+// The range of source rates a buffer accepts; it also bounds how much a
+// conversion can grow the data.
 static constexpr uint32_t kMinSourceRate = 100;
 static constexpr uint32_t kMaxSourceRate = 200000;
 static constexpr uint16_t kMaxSourceChannels = 8;
