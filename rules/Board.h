@@ -86,7 +86,8 @@ int32_t RandomRange(int32_t lo, int32_t hi);
 int32_t MarkGroup(int32_t col, int32_t row);
 
 // Empties the InGroup and Loose cells and scores them: 10 per popped ball and
-// 10 x 2^dropped for the dropped ones. 1 if the board is now empty, else 0.
+// 10 x 2^dropped for the dropped ones, the score stopping at kScoreMax rather
+// than wrapping negative. 1 if the board is now empty, else 0.
 int RemoveMarked();
 
 // Counts a shot; with n colours on the board every n-th counted shot lowers
