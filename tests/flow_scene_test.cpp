@@ -62,9 +62,9 @@ protected:
     static uint32_t back(int32_t x, int32_t y) { return PixelAt(&backImage, x, y); }
     static uint32_t strip(int32_t k, int32_t i, int32_t j) { return PixelAt(&ballStrip, k * kBall + i, j); }
 
-    // Pixels of ball k placed at (x, y) that the screen does not show as the
-    // strip has them (the death line's row is left out: it lies over balls).
-    // With `expected` a ball picture's pixel can be given instead.
+    // Pixels of a ball picture at (x, y) the screen does not show as
+    // `expected` gives them (strip ball k by default), the death line's row
+    // left out as it lies over balls.
     template <typename Expected>
     static int ballMismatchesWith(int32_t x, int32_t y, Expected expected)
     {
@@ -81,16 +81,8 @@ protected:
     {
         return ballMismatchesWith(x, y, [k](int32_t i, int32_t j) { return strip(k, i, j); });
     }
-    static int ballPixels()
-    {
-        int n = 0;
-        for (int32_t j = 0; j < kBall; j++)
-            for (int32_t i = 0; i < kBall; i++)
-                n += PixelAt(&ballImage, i, j) != 0;
-        return n;
-    }
-    // True when ball k does not show at (x, y): almost none of its pixels.
-    static bool ballHidden(int32_t k, int32_t x, int32_t y) { return ballMismatches(k, x, y) > ballPixels() * 9 / 10; }
+    // True when ball k does not show at (x, y): hardly any of its pixels.
+    static bool ballHidden(int32_t k, int32_t x, int32_t y) { return ballMismatches(k, x, y) > 400; }
     // Pixels of the rectangle that are not the background, leaving out one
     // row if asked (the death line's).
     static int notBackground(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t skipRow = -1)
@@ -138,99 +130,95 @@ protected:
         bool noTitle = notBackground(100, 0, 639, 50) == 0;
         return w == -7 && h == -7 && prompt && table && noTitle ? 0 : 1;
     }
-    static uint32_t tinted(int32_t i, int32_t j, uint32_t colour)
+    // The plain ball's pixel, each channel times the colour's / 256.
+    static auto tint(uint32_t colour)
     {
-        uint32_t p = PixelAt(&ballImage, i, j);
-        uint32_t r = ((p >> 16) * (colour >> 16)) >> 8;
-        uint32_t g = (((p >> 8) & 0xFF) * ((colour >> 8) & 0xFF)) >> 8;
-        uint32_t b = ((p & 0xFF) * (colour & 0xFF)) >> 8;
-        return r << 16 | g << 8 | b;
+        return [colour](int32_t i, int32_t j) {
+            uint32_t p = PixelAt(&ballImage, i, j), out = 0;
+            for (int shift = 0; shift <= 16; shift += 8)
+                out |= ((((p >> shift) & 0xFF) * ((colour >> shift) & 0xFF)) >> 8) << shift;
+            return out;
+        };
+    }
+    // Strip ball k blended over the background at (x, y) with a weight.
+    static auto blended(int32_t k, int32_t x, int32_t y, int32_t weight)
+    {
+        return [=](int32_t i, int32_t j) {
+            uint32_t s = strip(k, i, j), d = back(x + i, y + j), out = 0;
+            for (int shift = 0; shift <= 16; shift += 8) {
+                int32_t sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
+                out |= static_cast<uint32_t>(dc + (((sc - dc) * weight) >> 8)) << shift;
+            }
+            return out;
+        };
+    }
+    // The current ball on the cannon, the next one beside it.
+    static void loadBalls(int32_t next, int32_t current)
+    {
+        game.nextColor = next;
+        game.currentColor = current;
+        game.ballX = 304 * 256;
+        game.ballY = 391 * 256;
     }
 };
 
-TEST_F(Scene, WallsAndBallsFollowTheCeilingWhileTheDeathLineStays)
-{
-    for (int32_t ceiling : {55, 63}) {
-        game.ceiling = ceiling;
-        put(0, 0, 3);
-        put(7, 0, 1);
-        DrawScene();
-        SCOPED_TRACE(ceiling);
-        for (int32_t y = ceiling; y < 480; y++) {
-            for (int32_t x = 188; x <= 191; x++)
-                ASSERT_EQ(screen(x, y), kWall) << x << "," << y;
-            for (int32_t x = 448; x <= 451; x++)
-                ASSERT_EQ(screen(x, y), kWall) << x << "," << y;
-            ASSERT_NE(screen(187, y), kWall);
-            ASSERT_NE(screen(452, y), kWall);
-        }
-        for (int32_t x = 188; x <= 451; x++) {
-            for (int32_t y = ceiling - 4; y < ceiling; y++)
-                ASSERT_EQ(screen(x, y), kWall) << x << "," << y;
-            ASSERT_NE(screen(x, ceiling - 5), kWall) << x;
-        }
-        // Above the top wall only the background shows there.
-        EXPECT_EQ(notBackground(188, 0, 451, ceiling - 5), 0);
-        EXPECT_EQ(ballMismatches(3, 192, ceiling), 0);
-        EXPECT_EQ(ballMismatches(1, 416, ceiling), 0);
-        // The death line spans the field; only the cannon's sight (x 277..361)
-        // is drawn over it.
-        for (int32_t x = 192; x <= 447; x++) {
-            if (x < 277 || x > 361) {
-                ASSERT_EQ(screen(x, kDeathLine), kRed) << x;
-            }
-        }
-        EXPECT_NE(screen(200, kDeathLine - 1), kRed);
-        EXPECT_NE(screen(200, kDeathLine + 1), kRed);
-    }
-}
-
-TEST_F(Scene, EvenAndOddRowsAndTheDeathLineOverTheBoard)
-{
-    for (int32_t c = 0; c < 8; c++)
-        put(c, 0, 1 + c);
-    for (int32_t c = 0; c < 7; c++)
-        put(c, 1, 8 - c);
-    put(0, 10, 5);  // row 10 reaches across the death line (y 335..366)
-    DrawScene();
-    for (int32_t c = 0; c < 8; c++)
-        EXPECT_EQ(ballMismatches(1 + c, cellX(c, 0), cellY(0)), 0) << c;
-    for (int32_t c = 0; c < 7; c++)
-        EXPECT_EQ(ballMismatches(8 - c, cellX(c, 1), cellY(1)), 0) << c;
-    EXPECT_EQ(cellX(6, 1), 400);
-    // Row 1 leaves half a ball free at each side (x 192..207 and 432..447)
-    // below the reach of row 0's balls.
-    EXPECT_EQ(notBackground(192, 87, 207, 110), 0);
-    EXPECT_EQ(notBackground(432, 87, 447, 110), 0);
-    EXPECT_GT(notBackground(208, 87, 431, 110), 0);
-    // The death line is drawn over the ball; the ball shows either side.
-    EXPECT_EQ(ballMismatches(5, 192, 335), 0);
-    for (int32_t x = 192; x < 224; x++)
-        ASSERT_EQ(screen(x, kDeathLine), kRed);
-}
-
-TEST_F(Scene, StatusTextsShowLevelScoreAndCredits)
+TEST_F(Scene, PlayfieldWallsRowsDeathLineAndStatusFollowTheCeiling)
 {
     game.levelIndex = 4;
     game.score = 1234567;
     game.credits = 0;
-    DrawScene();
-    EXPECT_EQ(textMismatches("Level", 4, 4, kWhite), 0);
-    EXPECT_EQ(textMismatches("5", 4, 12, kWhite), 0);
-    EXPECT_EQ(textMismatches("Score", 4, 28, kWhite), 0);
-    EXPECT_EQ(textMismatches("1234567", 4, 36, kWhite), 0);
-    EXPECT_EQ(textMismatches("Credits", 4, 52, kWhite), 0);
-    EXPECT_EQ(textMismatches("0", 4, 60, kWhite), 0);
-    // Left-aligned values: what follows the digits is background.
-    EXPECT_EQ(notBackground(12, 12, 40, 19), 0);
-    EXPECT_EQ(notBackground(60, 36, 90, 43), 0);
-    EXPECT_EQ(notBackground(12, 60, 40, 67), 0);
-    EXPECT_GT(notBackground(4, 4, 43, 11), 20);
+    for (int32_t c = 0; c < 8; c++)
+        put(c, 0, 1 + c);
+    for (int32_t c = 0; c < 7; c++)
+        put(c, 1, 8 - c);
+    put(0, 10, 5);  // reaches across the death line
+    for (int32_t ceiling : {55, 63}) {
+        SCOPED_TRACE(ceiling);
+        game.ceiling = ceiling;
+        DrawScene();
+        // Side walls x 188..191 and 448..451 from the ceiling down; the top
+        // wall the 4 rows above it, across both.
+        auto isWall = [ceiling](int32_t x, int32_t y) {
+            bool side = (x >= 188 && x <= 191) || (x >= 448 && x <= 451);
+            return (y >= ceiling && side) || (y >= ceiling - 4 && y < ceiling && x >= 188 && x <= 451);
+        };
+        int wrong = 0;
+        for (int32_t y = 0; y < 480; y++)
+            for (int32_t x = 184; x < 456; x++)
+                if (x < 192 || x >= 448 || (y >= ceiling - 8 && y <= ceiling))
+                    wrong += (screen(x, y) == kWall) != isWall(x, y);
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(notBackground(188, 0, 451, ceiling - 5), 0);
+        // Even rows span x 192..447, odd ones 208..431.
+        for (int32_t c = 0; c < 8; c++)
+            EXPECT_EQ(ballMismatches(1 + c, 192 + 32 * c, ceiling), 0) << c;
+        for (int32_t c = 0; c < 7; c++)
+            EXPECT_EQ(ballMismatches(8 - c, 208 + 32 * c, ceiling + 28), 0) << c;
+        EXPECT_EQ(notBackground(192, ceiling + 32, 207, ceiling + 55), 0);
+        EXPECT_EQ(notBackground(432, ceiling + 32, 447, ceiling + 55), 0);
+        // The death line stays at 350 over the board; only the sight (x
+        // 277..361) is drawn over it.
+        EXPECT_EQ(ballMismatches(5, 192, cellY(10)), 0);
+        int red = 0, redBeside = 0;
+        for (int32_t x = 192; x <= 447; x++) {
+            red += screen(x, kDeathLine) == kRed;
+            redBeside += (x < 277 || x > 361) && screen(x, kDeathLine) == kRed;
+        }
+        EXPECT_EQ(redBeside, 256 - 85);
+        EXPECT_LT(red, 256);
+        EXPECT_NE(screen(200, kDeathLine - 1), kRed);
+        // Status texts, values left-aligned.
+        EXPECT_EQ(textMismatches("Level", 4, 4, kWhite) + textMismatches("5", 4, 12, kWhite) +
+                      textMismatches("Score", 4, 28, kWhite) + textMismatches("1234567", 4, 36, kWhite) +
+                      textMismatches("Credits", 4, 52, kWhite) + textMismatches("0", 4, 60, kWhite),
+                  0);
+        EXPECT_EQ(notBackground(12, 12, 40, 19) + notBackground(60, 36, 90, 43) + notBackground(12, 60, 40, 67), 0);
+    }
 }
 
-TEST_F(Scene, CannonNextBallAndFlyingBallInPlay)
+TEST_F(Scene, TurnedCannonNextBallAndFlyingBallInPlay)
 {
-    game.aimAngle = 1200;  // turned well to the left
+    game.aimAngle = 1200;
     game.nextColor = 2;
     game.currentColor = 6;
     game.ballX = 300 * 256 + 255;  // rounds down to the pixel
@@ -238,27 +226,19 @@ TEST_F(Scene, CannonNextBallAndFlyingBallInPlay)
     DrawScene();
     EXPECT_EQ(ballMismatches(2, kNextX, kNextY), 0);
     EXPECT_EQ(ballMismatches(6, 300, 200), 0);
-    // The turned cannon lands at (228, 315): compare with the cannon turned
-    // the same way on its own.
+    // The cannon turned by the aim lands at (228, 315).
     SceneImage turned(cannonImage.width, cannonImage.height);
     ImageRotate(&cannonImage, &turned.image, 1200, 1024);
     int lit = 0, bad = 0;
-    for (int32_t y = 0; y < turned.image.height && 315 + y < 480; y++)
-        for (int32_t x = 0; x < turned.image.width; x++) {
-            uint32_t p = turned.at(x, y);
-            if (p == 0)
-                continue;
-            lit++;
-            bad += screen(228 + x, 315 + y) != p;
-        }
+    for (int32_t y = 0; y < 165; y++)
+        for (int32_t x = 0; x < 184; x++)
+            if (uint32_t p = turned.at(x, y)) {
+                lit++;
+                bad += screen(228 + x, 315 + y) != p;
+            }
     EXPECT_GT(lit, 500);
     EXPECT_EQ(bad, 0);
-    // The unturned cannon would differ: the angle was applied.
-    SceneImage upright(cannonImage.width, cannonImage.height);
-    ImageRotate(&cannonImage, &upright.image, 0, 1024);
-    EXPECT_GT(DifferenceBox(&upright.image, &turned.image, 0, 0, 183, 183).count, 500);
-
-    // Next colour 0 shows nothing at the next ball's place.
+    // Next colour 0 shows nothing.
     game.nextColor = 0;
     DrawScene();
     EXPECT_EQ(notBackground(kNextX, kNextY, kNextX + 31, kNextY + 31), 0);
@@ -269,44 +249,25 @@ TEST_F(Scene, PopFadesTheGroupInPlaceAndDropsTheLooseBalls)
     put(0, 0, 1, Held);
     put(1, 0, 2, InGroup);
     put(2, 2, 3, Loose);
-    game.nextColor = 4;
-    game.currentColor = 5;
-    game.ballX = 304 * 256;
-    game.ballY = 391 * 256;
-    auto blended = [](int32_t k, int32_t x, int32_t y, int32_t weight) {
-        return [=](int32_t i, int32_t j) {
-            uint32_t s = strip(k, i, j), d = back(x + i, y + j), out = 0;
-            for (int shift = 16; shift >= 0; shift -= 8) {
-                int32_t sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
-                out |= static_cast<uint32_t>(dc + (((sc - dc) * weight) >> 8)) << shift;
-            }
-            return out;
-        };
-    };
-    // Half-way: half faded, the loose ball 64 pixels down.
-    game.popTimer = 512;
+    loadBalls(4, 5);
+    const int32_t gx = cellX(1, 0), gy = cellY(0), lx = cellX(2, 2), ly = cellY(2);
+    game.popTimer = kPopTime;  // whole, nothing moved yet
+    DrawScene();
+    EXPECT_EQ(ballMismatches(2, gx, gy) + ballMismatches(3, lx, ly), 0);
+    game.popTimer = 512;  // half faded, the loose ball 64 pixels down
     DrawScene();
     EXPECT_EQ(ballMismatches(1, cellX(0, 0), cellY(0)), 0);
-    EXPECT_EQ(ballMismatchesWith(cellX(1, 0), cellY(0), blended(2, cellX(1, 0), cellY(0), 128)), 0);
-    EXPECT_EQ(ballMismatchesWith(cellX(2, 2), cellY(2) + 64, blended(3, cellX(2, 2), cellY(2) + 64, 128)), 0);
-    EXPECT_EQ(notBackground(cellX(2, 2), cellY(2), cellX(2, 2) + 31, cellY(2) + 31), 0);
-    EXPECT_EQ(ballMismatches(4, kNextX, kNextY), 0);  // the next ball stays
+    EXPECT_EQ(ballMismatchesWith(gx, gy, blended(2, gx, gy, 128)), 0);
+    EXPECT_EQ(ballMismatchesWith(lx, ly + 64, blended(3, lx, ly + 64, 128)), 0);
+    EXPECT_EQ(notBackground(lx, ly, lx + 31, ly + 31), 0);
+    EXPECT_EQ(ballMismatches(4, kNextX, kNextY), 0);  // the next ball stays,
     EXPECT_TRUE(ballHidden(5, 304, 391));             // the current one does not
-
-    // At the start the group is whole and nothing has moved.
-    game.popTimer = kPopTime;
+    game.popTimer = 4;  // at the end: 127 pixels down, almost gone
     DrawScene();
-    EXPECT_EQ(ballMismatches(2, cellX(1, 0), cellY(0)), 0);
-    EXPECT_EQ(ballMismatches(3, cellX(2, 2), cellY(2)), 0);
-
-    // At the very end the loose ball is 127 pixels down and almost gone.
-    game.popTimer = 4;
-    DrawScene();
-    EXPECT_EQ(ballMismatchesWith(cellX(2, 2), cellY(2) + 127, blended(3, cellX(2, 2), cellY(2) + 127, 1)), 0);
+    EXPECT_EQ(ballMismatchesWith(lx, ly + 127, blended(3, lx, ly + 127, 1)), 0);
     game.popTimer = 1;
     DrawScene();
-    EXPECT_EQ(notBackground(cellX(1, 0), cellY(0), cellX(1, 0) + 31, cellY(0) + 31), 0);
-    EXPECT_EQ(notBackground(cellX(2, 2), cellY(2), cellX(2, 2) + 31, cellY(2) + 200), 0);
+    EXPECT_EQ(notBackground(gx, gy, gx + 31, gy + 31) + notBackground(lx, ly, lx + 31, ly + 200), 0);
     EXPECT_EQ(ballMismatches(1, cellX(0, 0), cellY(0)), 0);
 }
 
@@ -314,133 +275,88 @@ TEST_F(Scene, SlideRevealsRowsFromTheTopWithBothBallsHidden)
 {
     for (int32_t r = 0; r < kBoardRows; r++)
         put(0, r, 1 + r % 8);
-    game.nextColor = 4;
-    game.currentColor = 5;
-    game.ballX = 304 * 256;
-    game.ballY = 391 * 256;
-    auto shownRows = [&]() {
-        int32_t rows = 0;
-        // Row 15 hangs over the screen's bottom edge: rows 0..14 are checked.
-        for (int32_t r = 0; r < kBoardRows - 1; r++) {
-            bool shown = ballMismatches(1 + r % 8, cellX(0, r), cellY(r)) == 0;
-            bool hidden =
-                notBackground(cellX(0, r) + 4, cellY(r) + 4, cellX(0, r) + 27, cellY(r) + 27, kDeathLine) == 0;
-            EXPECT_TRUE(shown != hidden) << r;
-            if (shown) {
-                EXPECT_EQ(rows, r) << "row " << r << " shows below a hidden row";
-                rows++;
-            }
-        }
-        return rows;
-    };
-    const struct {
-        int32_t timer, rows;
-    } steps[] = {{4096, 1}, {3840, 2}, {3839, 3}, {2048, 9}, {512, 15}, {511, 16}, {1, 16}};
+    loadBalls(4, 5);
+    // {timer, rows shown}: rows 0..16 - (timer >> 8). Row 15 hangs over
+    // the screen's bottom edge, so rows 0..14 are checked.
+    const struct { int32_t timer, rows; } steps[] = {{4096, 1}, {3840, 2}, {3839, 3}, {2048, 9}, {512, 15}, {1, 15}};
     for (auto [timer, rows] : steps) {
         game.slideTimer = timer;
         DrawScene();
-        EXPECT_EQ(shownRows(), std::min(rows, 15)) << timer;
-        EXPECT_TRUE(ballHidden(4, kNextX, kNextY)) << timer;
-        EXPECT_TRUE(ballHidden(5, 304, 391)) << timer;
+        for (int32_t r = 0; r < kBoardRows - 1; r++) {
+            bool shown = ballMismatches(1 + r % 8, cellX(0, r), cellY(r)) == 0;
+            bool hidden = notBackground(cellX(0, r) + 4, cellY(r) + 4, cellX(0, r) + 27, cellY(r) + 27, kDeathLine) == 0;
+            EXPECT_TRUE(shown != hidden && shown == (r < rows)) << timer << " row " << r;
+        }
+        EXPECT_TRUE(ballHidden(4, kNextX, kNextY) && ballHidden(5, 304, 391)) << timer;
     }
     game.slideTimer = 0;
     DrawScene();
-    EXPECT_EQ(ballMismatches(4, kNextX, kNextY), 0);
-    EXPECT_EQ(ballMismatches(5, 304, 391), 0);
+    EXPECT_EQ(ballMismatches(4, kNextX, kNextY) + ballMismatches(5, 304, 391), 0);
 }
 
 TEST_F(Scene, LoseEffectGreysTheBoardAndIsExactlyGreyFrom7168)
 {
     put(0, 0, 3);  // red
     put(3, 1, 2);  // green
-    put(5, 4, 8);  // orange
-    game.nextColor = 1;
-    game.currentColor = 7;
-    game.ballX = 300 * 256;
-    game.ballY = 250 * 256;
-    auto tint = [](uint32_t colour) { return [=](int32_t i, int32_t j) { return tinted(i, j, colour); }; };
-
-    game.loseTimer = kLoseTime;  // colours unchanged
-    DrawScene();
-    EXPECT_EQ(ballMismatches(3, cellX(0, 0), cellY(0)), 0);
-    EXPECT_EQ(ballMismatches(2, cellX(3, 1), cellY(1)), 0);
-    EXPECT_EQ(ballMismatches(8, cellX(5, 4), cellY(4)), 0);
-    EXPECT_EQ(ballMismatches(1, kNextX, kNextY), 0);
-    EXPECT_EQ(notBackground(300, 250, 331, 281), 0);
-
-    // Half-way through the fade (f = 128): 255 moves down by 63.5, rounded
-    // down to 64; 0 moves up by 64.
-    game.loseTimer = 7680;
-    DrawScene();
-    EXPECT_EQ(ballMismatchesWith(cellX(0, 0), cellY(0), tint(0xBF4040)), 0);
-    EXPECT_EQ(ballMismatchesWith(cellX(3, 1), cellY(1), tint(0x40BF40)), 0);
-    // Orange 0xFFA000: A0 = 160 moves by (-32 x 128) >> 8 = -16.
-    EXPECT_EQ(ballMismatchesWith(cellX(5, 4), cellY(4), tint(0xBF9040)), 0);
-
-    game.loseTimer = 7169;  // f = 255: almost grey
-    DrawScene();
-    EXPECT_EQ(ballMismatchesWith(cellX(0, 0), cellY(0), tint(0x807F7F)), 0);
-    EXPECT_EQ(ballMismatchesWith(cellX(5, 4), cellY(4), tint(0x80807F)), 0);
-
-    for (int32_t timer : {7168, 3000, 1}) {
+    put(5, 4, 8);  // orange 0xFFA000
+    loadBalls(1, 7);
+    const int32_t rx = cellX(0, 0), ry = cellY(0), gx = cellX(3, 1), gy = cellY(1), ox = cellX(5, 4), oy = cellY(4);
+    // {timer, red, green, orange}: channels move toward 128 by
+    // ((128 - c) x f) >> 8, f = (8192 - timer) >> 2, rounding down (255
+    // drops by 63.5 -> 64 at f = 128); from 7168 on, grey outright.
+    const struct { int32_t timer; uint32_t red, green, orange; } steps[] = {
+        {8192, 0xFF0000, 0x00FF00, 0xFFA000}, {7680, 0xBF4040, 0x40BF40, 0xBF9040},
+        {7169, 0x807F7F, 0x7F807F, 0x80807F}, {7168, 0x808080, 0x808080, 0x808080},
+        {1, 0x808080, 0x808080, 0x808080}};
+    for (auto [timer, red, green, orange] : steps) {
         game.loseTimer = timer;
         DrawScene();
-        EXPECT_EQ(ballMismatchesWith(cellX(0, 0), cellY(0), tint(0x808080)), 0) << timer;
-        EXPECT_EQ(ballMismatchesWith(cellX(3, 1), cellY(1), tint(0x808080)), 0) << timer;
-        EXPECT_EQ(ballMismatchesWith(cellX(5, 4), cellY(4), tint(0x808080)), 0) << timer;
-        EXPECT_EQ(ballMismatches(1, kNextX, kNextY), 0) << timer;  // the next ball keeps its colour
-        EXPECT_EQ(notBackground(300, 250, 331, 281), 0) << timer;  // the current one is hidden
+        EXPECT_EQ(ballMismatchesWith(rx, ry, tint(red)), 0) << timer;
+        EXPECT_EQ(ballMismatchesWith(gx, gy, tint(green)), 0) << timer;
+        EXPECT_EQ(ballMismatchesWith(ox, oy, tint(orange)), 0) << timer;
+        EXPECT_EQ(ballMismatches(1, kNextX, kNextY), 0) << timer;  // the next ball shows in colour,
+        EXPECT_TRUE(ballHidden(7, 304, 391)) << timer;              // the current one not at all
     }
 }
 
 TEST_F(Scene, AttractScreenShowsTableHighlightPromptAndCentredTitle)
 {
     game.playing = 0;
-    game.nextColor = 3;
-    game.currentColor = 4;
-    game.ballX = 300 * 256;
-    game.ballY = 150 * 256;
+    loadBalls(3, 4);
     put(0, 0, 2);
     for (int i = 0; i < kScoreLines; i++) {
         char text[64];
-        std::snprintf(text, sizeof text, "%-2i    %-9i  %s", i + 1, 1000 - 50 * i, i == 3 ? "Ann" : "Bo");
-        std::memcpy(ScoreTable[i], text, std::strlen(text));
+        int n = std::snprintf(text, sizeof text, "%-2i    %-9i  %s", i + 1, 1000 - 50 * i, i == 3 ? "Ann" : "Bo");
+        std::memcpy(ScoreTable[i], text, n);
     }
-    auto lineText = [](int i) { return std::string(ScoreTable[i], 30); };
     for (int32_t rank : {3, 0, 9, kNoHighlight}) {
         highlightRank = rank;
         DrawScene();
-        SCOPED_TRACE(rank);
         EXPECT_EQ(textMismatches("Rank  Score      Name", 204, 196, kYellow), 0);
         for (int i = 0; i < kScoreLines; i++)
-            EXPECT_EQ(textMismatches(lineText(i).c_str(), 204, 204 + 8 * i, i == rank ? kWhite : kBlue), 0) << i;
+            EXPECT_EQ(textMismatches(std::string(ScoreTable[i], 30).c_str(), 204, 204 + 8 * i,
+                                     i == rank ? kWhite : kBlue), 0) << rank << " line " << i;
     }
     EXPECT_EQ(textMismatches("Press [Enter] to Start", 232, 464, kWhite), 0);
-    // The board, the walls, the status texts, the cannon and the next ball
-    // are there as in a game; the current ball is not.
-    EXPECT_EQ(ballMismatches(2, 192, 55), 0);
-    EXPECT_EQ(screen(190, 300), kWall);
+    // Board, walls, status, cannon and next ball as in a game; no current ball.
+    EXPECT_EQ(ballMismatches(2, 192, 55) + ballMismatches(3, kNextX, kNextY), 0);
     EXPECT_EQ(textMismatches("Level", 4, 4, kWhite), 0);
-    EXPECT_EQ(ballMismatches(3, kNextX, kNextY), 0);
-    EXPECT_GT(notBackground(277, 330, 361, 420), 500);
-    EXPECT_EQ(notBackground(300, 150, 331, 181), 0);
+    EXPECT_EQ(screen(190, 300), kWall);
+    EXPECT_GT(notBackground(277, 360, 361, 449), 500);
+    EXPECT_TRUE(ballHidden(4, 304, 391));
 
-    // The title: yellow, at y 5, centred on the screen as wide as it measures.
+    // The title: yellow, from y 5, centred as wide as it measures.
     int32_t w = -1, h = -1;
     MeasureFaceText(&ScreenImage, "Kelvane", "Arial", 0, 40, &w, &h);
     ASSERT_GT(w, 0);
-    const int32_t x = (640 - w) / 2;
     InkBox ink = DifferenceBox(&ScreenImage, &backImage, 100, 0, 639, 50);
-    ASSERT_GT(ink.count, 200);
-    EXPECT_GE(ink.left, x);
-    EXPECT_LT(ink.right, x + w);
-    EXPECT_GE(ink.top, 5);
-    EXPECT_LT(ink.bottom, 5 + h);
+    EXPECT_TRUE(ink.left >= (640 - w) / 2 && ink.right < (640 - w) / 2 + w) << ink.left << ".." << ink.right;
+    EXPECT_TRUE(ink.top >= 5 && ink.bottom < 5 + h) << ink.top << ".." << ink.bottom;
     EXPECT_NEAR((ink.left + ink.right) / 2.0, 319.5, 4.0);
     int yellow = 0;
     for (int32_t y = ink.top; y <= ink.bottom; y++)
-        for (int32_t xx = ink.left; xx <= ink.right; xx++)
-            yellow += screen(xx, y) == kYellow;
+        for (int32_t x = ink.left; x <= ink.right; x++)
+            yellow += screen(x, y) == kYellow;
     EXPECT_GT(yellow, 100);
 }
 
