@@ -25,7 +25,6 @@ static constexpr const char* kScoreTempFile = "Kelvane.scores.tmp";
 
 static constexpr int kLineText = kScoreLineSize - 1;  // characters before the NUL
 static constexpr int kScoreColumn = 6;                // where a line's score starts
-static constexpr int32_t kNoRank = kNoHighlight;
 
 // Name entry: 12 characters at the name column of the new line.
 static constexpr int32_t kNameLength = 12;
@@ -198,7 +197,7 @@ static void finishEntry()
         std::strcpy(entryName, "Nobody");
     }
     char text[kScoreLineSize];
-    std::snprintf(text, sizeof text, "%-2i    %-9i  %s", entryRank + 1, entryScore, entryName);
+    std::snprintf(text, sizeof text, "%-2i    %-9i  %.*s", entryRank + 1, entryScore, int(kNameLength), entryName);
     setLine(ScoreTable[entryRank], text);
     entryRank = -1;
 }
@@ -223,7 +222,7 @@ void InsertScore(int32_t score)
         rank += 1;
     }
     highlightRank = rank;
-    if (rank == kNoRank) {
+    if (rank == kNoHighlight) {
         return;
     }
 
