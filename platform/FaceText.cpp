@@ -41,6 +41,12 @@ static int ttfStarted;
 static int fontconfigStarted;
 static int hookRegistered;
 
+// The part of a rendered string that has any coverage, [left, right) x
+// [top, bottom): the blend need not visit the empty margins of the cell.
+struct InkRect {
+    int32_t left, top, right, bottom;
+};
+
 // The last string rendered, kept because the title is drawn every frame of
 // the attract screen and rendering means allocating a surface.
 struct KeptText {
@@ -48,6 +54,7 @@ struct KeptText {
     uint32_t colour;
     char text[kKeptTextMax];
     SDL_Surface* surface;
+    InkRect ink;
 };
 static KeptText kept;
 
@@ -266,15 +273,38 @@ void MeasureFaceText(Image* image, const char* text, const char* face, int32_t w
         *outHeight = h;
 }
 
+static uint32_t textPixel(const SDL_Surface* text, int32_t i, int32_t j)
+{
+    return reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(text->pixels) + j * text->pitch)[i];
+}
+
+// Bounds of the pixels with any coverage (alpha in the top byte).
+static InkRect findInk(SDL_Surface* text)
+{
+    InkRect ink{text->w, text->h, 0, 0};
+    if (SDL_LockSurface(text) != 0)
+        return InkRect{0, 0, text->w, text->h};
+    for (int32_t j = 0; j < text->h; j++)
+        for (int32_t i = 0; i < text->w; i++)
+            if (textPixel(text, i, j) >> 24) {
+                ink = InkRect{std::min(ink.left, i), std::min(ink.top, j), std::max(ink.right, i + 1),
+                              std::max(ink.bottom, j + 1)};
+            }
+    SDL_UnlockSurface(text);
+    return ink;
+}
+
 // The string rendered in the colour, from the kept rendering when it is the
 // same string in the same font and colour. `owned` is set when the caller
 // must free the surface (a string too long to keep).
-static SDL_Surface* renderText(const FaceFont* f, const char* text, uint32_t colour, bool* owned)
+static SDL_Surface* renderText(const FaceFont* f, const char* text, uint32_t colour, bool* owned, InkRect* ink)
 {
     *owned = false;
     size_t length = std::strlen(text);
-    if (kept.surface != nullptr && kept.font == f && kept.colour == colour && std::strcmp(kept.text, text) == 0)
+    if (kept.surface != nullptr && kept.font == f && kept.colour == colour && std::strcmp(kept.text, text) == 0) {
+        *ink = kept.ink;
         return kept.surface;
+    }
     SDL_Color fg{static_cast<Uint8>(colour >> 16), static_cast<Uint8>(colour >> 8), static_cast<Uint8>(colour), 255};
     SDL_Surface* surface = TTF_RenderText_Blended(f->font, text, fg);
     if (surface == nullptr)
@@ -286,6 +316,7 @@ static SDL_Surface* renderText(const FaceFont* f, const char* text, uint32_t col
         if (surface == nullptr)
             return nullptr;
     }
+    *ink = findInk(surface);
     if (length >= kKeptTextMax) {
         *owned = true;
         return surface;
@@ -295,6 +326,7 @@ static SDL_Surface* renderText(const FaceFont* f, const char* text, uint32_t col
     kept.colour = colour;
     std::memcpy(kept.text, text, length + 1);
     kept.surface = surface;
+    kept.ink = *ink;
     return surface;
 }
 
@@ -306,22 +338,23 @@ static uint32_t blendChannel(uint32_t s, uint32_t d, uint32_t a)
 // Blends the rendered text (alpha in the top byte) onto the pixels. Upright,
 // text pixel (i, j) lands on (x + i, y + j); upside down on (x - 1 - i,
 // y - 1 - j), the half turn about the corner point (x, y).
-static void blendSurface(const SDL_Surface* text, uint32_t* pixels, int32_t pitch, int32_t iw, int32_t ih,
-                         int32_t x, int32_t y, int upsideDown)
+static void blendSurface(const SDL_Surface* text, const InkRect& ink, uint32_t* pixels, int32_t pitch, int32_t iw,
+                         int32_t ih, int32_t x, int32_t y, int upsideDown)
 {
-    // Range of text columns and rows that land inside the Image, worked out
-    // in 64 bits so that coordinates near the int32 limits cannot overflow.
+    // Range of inked text columns and rows that land inside the Image,
+    // worked out in 64 bits so that coordinates near the int32 limits
+    // cannot overflow.
     int64_t i0, i1, j0, j1;
     if (upsideDown) {
-        i0 = std::max<int64_t>(0, static_cast<int64_t>(x) - iw);
-        i1 = std::min<int64_t>(text->w, x);
-        j0 = std::max<int64_t>(0, static_cast<int64_t>(y) - ih);
-        j1 = std::min<int64_t>(text->h, y);
+        i0 = std::max<int64_t>(ink.left, static_cast<int64_t>(x) - iw);
+        i1 = std::min<int64_t>(ink.right, x);
+        j0 = std::max<int64_t>(ink.top, static_cast<int64_t>(y) - ih);
+        j1 = std::min<int64_t>(ink.bottom, y);
     } else {
-        i0 = std::max<int64_t>(0, -static_cast<int64_t>(x));
-        i1 = std::min<int64_t>(text->w, static_cast<int64_t>(iw) - x);
-        j0 = std::max<int64_t>(0, -static_cast<int64_t>(y));
-        j1 = std::min<int64_t>(text->h, static_cast<int64_t>(ih) - y);
+        i0 = std::max<int64_t>(ink.left, -static_cast<int64_t>(x));
+        i1 = std::min<int64_t>(ink.right, static_cast<int64_t>(iw) - x);
+        j0 = std::max<int64_t>(ink.top, -static_cast<int64_t>(y));
+        j1 = std::min<int64_t>(ink.bottom, static_cast<int64_t>(ih) - y);
     }
     if (i0 >= i1 || j0 >= j1)
         return;
@@ -358,7 +391,8 @@ void DrawFaceText(Image* image, const char* text, int32_t x, int32_t y, uint32_t
     if (f == nullptr)
         return;
     bool owned = false;
-    SDL_Surface* surface = renderText(f, text, colour & 0x00FFFFFF, &owned);
+    InkRect ink{};
+    SDL_Surface* surface = renderText(f, text, colour & 0x00FFFFFF, &owned, &ink);
     if (surface == nullptr)
         return;
     uint32_t* pixels = nullptr;
@@ -367,7 +401,7 @@ void DrawFaceText(Image* image, const char* text, int32_t x, int32_t y, uint32_t
     int32_t unusedPitch = 0;
     ImageLock(image, image, &pixels, &unused, &pitch, &unusedPitch);
     if (pixels != nullptr && SDL_LockSurface(surface) == 0) {
-        blendSurface(surface, pixels, pitch, image->width, image->height, x, y, upsideDown);
+        blendSurface(surface, ink, pixels, pitch, image->width, image->height, x, y, upsideDown);
         SDL_UnlockSurface(surface);
     }
     ImageUnlock(image, image);
