@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include <unistd.h>
+
 #include "flow/GameImages.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
@@ -114,7 +116,8 @@ protected:
     // drawn whole but for the title, with the measure's outputs untouched.
     static int drawAttractWithoutFonts()
     {
-        const char* config = "/tmp/kelvane-no-fonts.conf";
+        char config[64];  // one file per process: tests may run side by side
+        std::snprintf(config, sizeof config, "/tmp/kelvane-no-fonts-%d.conf", static_cast<int>(getpid()));
         if (FILE* f = std::fopen(config, "w")) {
             std::fputs("<?xml version=\"1.0\"?><fontconfig></fontconfig>\n", f);
             std::fclose(f);
@@ -128,6 +131,7 @@ protected:
         bool prompt = textMismatches("Press [Enter] to Start", 232, 464, kWhite) == 0;
         bool table = textMismatches("Rank  Score      Name", 204, 196, kYellow) == 0;
         bool noTitle = notBackground(100, 0, 639, 50) == 0;
+        std::remove(config);
         return w == -7 && h == -7 && prompt && table && noTitle ? 0 : 1;
     }
     // The plain ball's pixel, each channel times the colour's / 256.
