@@ -52,18 +52,6 @@ TEST_F(GfxRotate, RotatePointKnownPoints)
     EXPECT_EQ(turn(0, 0, -360, 1024), turn(0, 0, 1080, 1024));
 }
 
-TEST_F(GfxRotate, RotatePointWrapsLikeSixteenBits)
-{
-    // Scale 32767 far from the centre: the 32-bit product wraps, the result
-    // is cut to 16 bits; both without undefined behaviour (UBSan checks).
-    int16_t x = 32767, y = -32768;
-    RotatePoint(&x, &y, -32768, 32767, 1439, 32767);
-    int16_t x2 = 32767, y2 = -32768;
-    RotatePoint(&x2, &y2, -32768, 32767, 1439, 32767);
-    EXPECT_EQ(x, x2);
-    EXPECT_EQ(y, y2);
-}
-
 // The source pixel number of target (x, y) is recovered by giving every
 // source pixel its own value.
 TEST_F(GfxRotate, UnturnedPictureMapsColumnsByTheSpanStep)
@@ -101,7 +89,7 @@ TEST_F(GfxRotate, QuarterTurnMapsColumnsToRows)
     EXPECT_EQ(written, 183 * 183);
 }
 
-TEST_F(GfxRotate, TurnedPictureStaysInsideAndCopiesZeros)
+TEST_F(GfxRotate, TurnedPictureCopiesOnlySourcePixels)
 {
     // Every angle, a few scales: only source values (or the untouched mark)
     // appear in the target, and rows the picture misses keep their pixels.
@@ -110,7 +98,9 @@ TEST_F(GfxRotate, TurnedPictureStaysInsideAndCopiesZeros)
     src.set(17, 11, 0);  // a 0 source pixel is copied like any other
     std::vector<uint32_t> values = src.pixels();
     std::sort(values.begin(), values.end());
-    for (int16_t scale : {256, 1024, 1500, 4096})
+    // Extreme scales wrap the corner arithmetic; the source must still never
+    // be read outside (ASan watches).
+    for (int16_t scale : {INT16_MIN, -1024, 0, 1, 256, 1024, 1500, 4096, 20000, INT16_MAX})
         for (int16_t angle = 0; angle < 1440; angle += 7) {
             ImageClear(&dst.image, 0xDEAD00);
             ImageRotate(&src.image, &dst.image, angle, scale);
@@ -126,17 +116,6 @@ TEST_F(GfxRotate, TurnedPictureStaysInsideAndCopiesZeros)
     EXPECT_EQ(dst.at(18, 0), 0xDEAD00u);
     EXPECT_EQ(dst.at(18, 22), 0xDEAD00u);
     EXPECT_NE(dst.at(18, 11), 0xDEAD00u);
-}
-
-TEST_F(GfxRotate, ExtremeScalesReadNothingOutsideTheSource)
-{
-    // Under ASan a read outside the source would stop the test.
-    TestImage src(184, 184), dst(184, 184);
-    src.pattern();
-    for (int16_t scale : {INT16_MIN, -1024, -1, 0, 1, 20000, INT16_MAX})
-        for (int16_t angle : {0, 1, 90, 360, 719, 1000, 1439})
-            ImageRotate(&src.image, &dst.image, angle, scale);
-    SUCCEED();
 }
 
 TEST_F(GfxRotate, RefusesMismatchedOrTallImages)
