@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "gfx/Image.h"
 
@@ -41,33 +42,50 @@ static int ttfStarted;
 static int fontconfigStarted;
 static int hookRegistered;
 
-// The part of a rendered string that has any coverage, [left, right) x
-// [top, bottom): the blend need not visit the empty margins of the cell.
-struct InkRect {
-    int32_t left, top, right, bottom;
+// One pixel of a rendered string that has any coverage: its place in the
+// text's cell and its colour with the coverage in the top byte. Most of a
+// cell is empty, so a string is kept as the list of these alone.
+struct InkPixel {
+    int32_t i, j;
+    uint32_t argb;
+};
+
+// A string as rendered: its inked pixels in reading order.
+struct Rendering {
+    std::vector<InkPixel> ink;
+    int32_t width = 0, height = 0;  // the cell
 };
 
 // The last string rendered, kept because the title is drawn every frame of
-// the attract screen and rendering means allocating a surface.
+// the attract screen and rendering means allocating.
 struct KeptText {
-    const FaceFont* font;
-    uint32_t colour;
-    char text[kKeptTextMax];
-    SDL_Surface* surface;
-    InkRect ink;
+    const FaceFont* font = nullptr;
+    uint32_t colour = 0;
+    char text[kKeptTextMax] = {};
+    bool valid = false;
+    Rendering rendering;
 };
 static KeptText kept;
 
+// The last string measured: the title is measured every frame too.
+struct KeptMeasure {
+    const FaceFont* font = nullptr;
+    char text[kKeptTextMax] = {};
+    int32_t width = 0, height = 0;
+};
+static KeptMeasure measured;
+
 static void forgetKeptText()
 {
-    if (kept.surface != nullptr)
-        SDL_FreeSurface(kept.surface);
-    kept = KeptText{};
+    kept.valid = false;
+    kept.font = nullptr;
+    kept.rendering = Rendering{};
 }
 
 void FaceTextShutdown()
 {
     forgetKeptText();
+    measured = KeptMeasure{};
     for (FaceFont& f : fontCache) {
         if (f.font != nullptr)
             TTF_CloseFont(f.font);
@@ -225,6 +243,8 @@ static const FaceFont* faceFont(const char* face, int32_t width, int32_t height)
         nextEvict = (nextEvict + 1) % kFontCacheSize;
         if (kept.font == slot)
             forgetKeptText();
+        if (measured.font == slot)
+            measured = KeptMeasure{};
         if (slot->font != nullptr)
             TTF_CloseFont(slot->font);
     }
@@ -262,123 +282,125 @@ void MeasureFaceText(Image* image, const char* text, const char* face, int32_t w
     const FaceFont* f = faceFont(face, width, height);
     if (f == nullptr)
         return;
-    int w = 0;
-    int h = 0;
-    if (TTF_SizeText(f->font, text, &w, &h) != 0)
-        return;
-    // The rendered surface is exactly this size, so the width is the drawn one.
+    if (measured.font != f || std::strcmp(measured.text, text) != 0) {
+        int w = 0;
+        int h = 0;
+        if (TTF_SizeText(f->font, text, &w, &h) != 0)
+            return;
+        // The rendering is exactly this size, so the width is the drawn one.
+        measured = KeptMeasure{};
+        size_t length = std::strlen(text);
+        if (length < kKeptTextMax) {
+            measured.font = f;
+            std::memcpy(measured.text, text, length + 1);
+        }
+        measured.width = w;
+        measured.height = h;
+    }
     if (outWidth != nullptr)
-        *outWidth = w;
+        *outWidth = measured.width;
     if (outHeight != nullptr)
-        *outHeight = h;
+        *outHeight = measured.height;
 }
 
-static uint32_t textPixel(const SDL_Surface* text, int32_t i, int32_t j)
+// Renders the string smoothed in the colour and keeps its inked pixels.
+static bool renderText(const FaceFont* f, const char* text, uint32_t colour, Rendering* out)
 {
-    return reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(text->pixels) + j * text->pitch)[i];
-}
-
-// Bounds of the pixels with any coverage (alpha in the top byte).
-static InkRect findInk(SDL_Surface* text)
-{
-    InkRect ink{text->w, text->h, 0, 0};
-    if (SDL_LockSurface(text) != 0)
-        return InkRect{0, 0, text->w, text->h};
-    for (int32_t j = 0; j < text->h; j++)
-        for (int32_t i = 0; i < text->w; i++)
-            if (textPixel(text, i, j) >> 24) {
-                ink = InkRect{std::min(ink.left, i), std::min(ink.top, j), std::max(ink.right, i + 1),
-                              std::max(ink.bottom, j + 1)};
-            }
-    SDL_UnlockSurface(text);
-    return ink;
-}
-
-// The string rendered in the colour, from the kept rendering when it is the
-// same string in the same font and colour. `owned` is set when the caller
-// must free the surface (a string too long to keep).
-static SDL_Surface* renderText(const FaceFont* f, const char* text, uint32_t colour, bool* owned, InkRect* ink)
-{
-    *owned = false;
-    size_t length = std::strlen(text);
-    if (kept.surface != nullptr && kept.font == f && kept.colour == colour && std::strcmp(kept.text, text) == 0) {
-        *ink = kept.ink;
-        return kept.surface;
-    }
     SDL_Color fg{static_cast<Uint8>(colour >> 16), static_cast<Uint8>(colour >> 8), static_cast<Uint8>(colour), 255};
-    SDL_Surface* surface = TTF_RenderText_Blended(f->font, text, fg);
+    SDL_Surface* rendered = TTF_RenderText_Blended(f->font, text, fg);
+    if (rendered == nullptr)
+        return false;
+    SDL_Surface* surface = SDL_ConvertSurfaceFormat(rendered, SDL_PIXELFORMAT_ARGB8888, 0);
+    SDL_FreeSurface(rendered);
     if (surface == nullptr)
+        return false;
+    bool ok = SDL_LockSurface(surface) == 0;
+    if (ok) {
+        out->ink.clear();
+        out->width = surface->w;
+        out->height = surface->h;
+        for (int32_t j = 0; j < surface->h; j++) {
+            const uint32_t* row =
+                reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(surface->pixels) + j * surface->pitch);
+            for (int32_t i = 0; i < surface->w; i++)
+                if (row[i] >> 24)
+                    out->ink.push_back(InkPixel{i, j, row[i]});
+        }
+        SDL_UnlockSurface(surface);
+    }
+    SDL_FreeSurface(surface);
+    return ok;
+}
+
+// The string's rendering: the kept one when it is the same string in the
+// same font and colour, else rendered afresh into `scratch` (and kept, when
+// it is short enough).
+static const Rendering* findRendering(const FaceFont* f, const char* text, uint32_t colour, Rendering* scratch)
+{
+    if (kept.valid && kept.font == f && kept.colour == colour && std::strcmp(kept.text, text) == 0)
+        return &kept.rendering;
+    size_t length = std::strlen(text);
+    if (length >= kKeptTextMax)
+        return renderText(f, text, colour, scratch) ? scratch : nullptr;
+    kept.valid = false;  // its pixel list is refilled in place, keeping its room
+    if (!renderText(f, text, colour, &kept.rendering))
         return nullptr;
-    if (surface->format->format != SDL_PIXELFORMAT_ARGB8888) {
-        SDL_Surface* converted = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
-        SDL_FreeSurface(surface);
-        surface = converted;
-        if (surface == nullptr)
-            return nullptr;
-    }
-    *ink = findInk(surface);
-    if (length >= kKeptTextMax) {
-        *owned = true;
-        return surface;
-    }
-    forgetKeptText();
     kept.font = f;
     kept.colour = colour;
     std::memcpy(kept.text, text, length + 1);
-    kept.surface = surface;
-    kept.ink = *ink;
-    return surface;
+    kept.valid = true;
+    return &kept.rendering;
 }
 
-static uint32_t blendChannel(uint32_t s, uint32_t d, uint32_t a)
+// Colour s with coverage a (0..255) over d, each channel rounded to the
+// nearest: (s x a + d x (255 - a)) / 255. Red and blue are worked side by
+// side in one word (no lane ever reaches 65536); x / 255 rounded is
+// (x + 128 + ((x + 128) >> 8)) >> 8 for every x up to 255 x 255.
+static uint32_t blendPixel(uint32_t s, uint32_t d, uint32_t a)
 {
-    return (s * a + d * (255 - a) + 127) / 255;
+    uint32_t rb = (s & 0xFF00FF) * a + (d & 0xFF00FF) * (255 - a) + 0x800080;
+    rb = ((rb + ((rb >> 8) & 0xFF00FF)) >> 8) & 0xFF00FF;
+    uint32_t g = ((s >> 8) & 0xFF) * a + ((d >> 8) & 0xFF) * (255 - a) + 0x80;
+    g = ((g + (g >> 8)) >> 8) & 0xFF;
+    return rb | g << 8;
 }
 
-// Blends the rendered text (alpha in the top byte) onto the pixels. Upright,
-// text pixel (i, j) lands on (x + i, y + j); upside down on (x - 1 - i,
-// y - 1 - j), the half turn about the corner point (x, y).
-static void blendSurface(const SDL_Surface* text, const InkRect& ink, uint32_t* pixels, int32_t pitch, int32_t iw,
-                         int32_t ih, int32_t x, int32_t y, int upsideDown)
+// Blends the inked pixels onto the Image's pixels. Upright, text pixel
+// (i, j) lands on (x + i, y + j); upside down on (x - 1 - i, y - 1 - j),
+// the half turn about the corner point (x, y).
+static void blendInk(const Rendering& text, uint32_t* pixels, int32_t pitch, int32_t iw, int32_t ih, int32_t x,
+                     int32_t y, int upsideDown)
 {
-    // Range of inked text columns and rows that land inside the Image,
-    // worked out in 64 bits so that coordinates near the int32 limits
-    // cannot overflow.
+    // The text pixels [i0, i1) x [j0, j1) that land inside the Image, worked
+    // out in 64 bits so that coordinates near the int32 limits cannot
+    // overflow; clamped to the cell, they fit 32 bits again.
     int64_t i0, i1, j0, j1;
     if (upsideDown) {
-        i0 = std::max<int64_t>(ink.left, static_cast<int64_t>(x) - iw);
-        i1 = std::min<int64_t>(ink.right, x);
-        j0 = std::max<int64_t>(ink.top, static_cast<int64_t>(y) - ih);
-        j1 = std::min<int64_t>(ink.bottom, y);
+        i0 = static_cast<int64_t>(x) - iw;
+        i1 = x;
+        j0 = static_cast<int64_t>(y) - ih;
+        j1 = y;
     } else {
-        i0 = std::max<int64_t>(ink.left, -static_cast<int64_t>(x));
-        i1 = std::min<int64_t>(ink.right, static_cast<int64_t>(iw) - x);
-        j0 = std::max<int64_t>(ink.top, -static_cast<int64_t>(y));
-        j1 = std::min<int64_t>(ink.bottom, static_cast<int64_t>(ih) - y);
+        i0 = -static_cast<int64_t>(x);
+        i1 = static_cast<int64_t>(iw) - x;
+        j0 = -static_cast<int64_t>(y);
+        j1 = static_cast<int64_t>(ih) - y;
     }
+    i0 = std::max<int64_t>(i0, 0);
+    i1 = std::min<int64_t>(i1, text.width);
+    j0 = std::max<int64_t>(j0, 0);
+    j1 = std::min<int64_t>(j1, text.height);
     if (i0 >= i1 || j0 >= j1)
         return;
-    const int step = upsideDown ? -1 : 1;
-    for (int64_t j = j0; j < j1; j++) {
-        const uint32_t* src = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(text->pixels) + j * text->pitch);
-        int64_t ty = upsideDown ? y - 1 - j : y + j;
-        int64_t tx = upsideDown ? x - 1 - i0 : x + i0;
-        uint32_t* dst = pixels + ty * pitch + tx;
-        for (int64_t i = i0; i < i1; i++, dst += step) {
-            uint32_t s = src[i];
-            uint32_t a = s >> 24;
-            if (a == 0)
-                continue;
-            if (a == 255) {
-                *dst = s & 0x00FFFFFF;
-                continue;
-            }
-            uint32_t d = *dst;
-            uint32_t r = blendChannel((s >> 16) & 0xFF, (d >> 16) & 0xFF, a);
-            uint32_t g = blendChannel((s >> 8) & 0xFF, (d >> 8) & 0xFF, a);
-            uint32_t b = blendChannel(s & 0xFF, d & 0xFF, a);
-            *dst = r << 16 | g << 8 | b;
-        }
+    // Image pixel of text pixel (0, 0) and the step per text column and row.
+    const int64_t step = upsideDown ? -1 : 1;
+    const int64_t origin = upsideDown ? (static_cast<int64_t>(y) - 1) * pitch + x - 1 : static_cast<int64_t>(y) * pitch + x;
+    for (const InkPixel& p : text.ink) {
+        if (p.i < i0 || p.i >= i1 || p.j < j0 || p.j >= j1)
+            continue;
+        uint32_t* dst = &pixels[origin + step * (static_cast<int64_t>(p.j) * pitch + p.i)];
+        uint32_t a = p.argb >> 24;
+        *dst = a == 255 ? p.argb & 0x00FFFFFF : blendPixel(p.argb, *dst, a);
     }
 }
 
@@ -390,21 +412,16 @@ void DrawFaceText(Image* image, const char* text, int32_t x, int32_t y, uint32_t
     const FaceFont* f = faceFont(face, width, height);
     if (f == nullptr)
         return;
-    bool owned = false;
-    InkRect ink{};
-    SDL_Surface* surface = renderText(f, text, colour & 0x00FFFFFF, &owned, &ink);
-    if (surface == nullptr)
+    Rendering scratch;  // only a string too long to keep is rendered into it
+    const Rendering* rendering = findRendering(f, text, colour & 0x00FFFFFF, &scratch);
+    if (rendering == nullptr)
         return;
     uint32_t* pixels = nullptr;
     uint32_t* unused = nullptr;
     int32_t pitch = 0;
     int32_t unusedPitch = 0;
     ImageLock(image, image, &pixels, &unused, &pitch, &unusedPitch);
-    if (pixels != nullptr && SDL_LockSurface(surface) == 0) {
-        blendSurface(surface, ink, pixels, pitch, image->width, image->height, x, y, upsideDown);
-        SDL_UnlockSurface(surface);
-    }
+    if (pixels != nullptr)
+        blendInk(*rendering, pixels, pitch, image->width, image->height, x, y, upsideDown);
     ImageUnlock(image, image);
-    if (owned)
-        SDL_FreeSurface(surface);
 }
