@@ -12,7 +12,9 @@
 // declared metric-compatible stand-ins: "Arial" gives Liberation Sans), a
 // font that cannot be opened, or an Image without pixels makes both
 // operations do nothing: the measure then leaves its outputs as they were.
-// Opened fonts are kept for the rest of the run, one per face and size.
+// Opened fonts are kept for the rest of the run, one per face and size, and
+// so are the last string measured and the last one rendered: the title
+// costs neither a measure nor a rendering per frame.
 #pragma once
 
 #include <cstdint>

@@ -15,7 +15,7 @@ TEST(FaceText, SizedByCellHeightAndDrawnInsideTheMeasuredCellInItsColour)
     SceneImage plain(640, 480, 0x204060), drawn(640, 480, 0x204060), blue(640, 480);
     // Exactly the cell height where the face has one (35 points give 40),
     // else the nearest below.
-    const struct { int32_t asked, cell; } sizes[] = {{40, 40}, {39, 38}, {20, 19}};
+    const struct { int32_t asked, cell; } sizes[] = {{39, 38}, {20, 19}, {40, 40}};
     for (auto [asked, cell] : sizes) {
         int32_t w = -1, h = -1;
         MeasureFaceText(&drawn.image, kText, kFace, 0, asked, &w, &h);
@@ -42,6 +42,10 @@ TEST(FaceText, SizedByCellHeightAndDrawnInsideTheMeasuredCellInItsColour)
     EXPECT_GE(ink.right, x + w - 4);
     EXPECT_GE(ink.top, y);
     EXPECT_LT(ink.bottom, y + h);
+    // Another string in the same font and colour is drawn as itself.
+    SceneImage part(640, 480, 0x204060);
+    DrawFaceText(&part.image, "Kel", x, y, 0x0000FF, kFace, 0, 40, 0);
+    EXPECT_LT(DifferenceBox(&plain.image, &part.image, 0, 0, 639, 479).right, ink.right - 40);
     // Solid strokes take the colour exactly, edges lie between it and the
     // background; red and blue are not exchanged.
     int solid = 0, edge = 0, solidBlue = 0;
@@ -57,6 +61,15 @@ TEST(FaceText, SizedByCellHeightAndDrawnInsideTheMeasuredCellInItsColour)
     EXPECT_GT(solid, 100);
     EXPECT_GT(edge, 100);
     EXPECT_GT(solidBlue, 100);
+
+    // Coverage a blends as a / 255 rounded: white over black makes every
+    // channel a, black over white 255 - a, so the two always sum to 255.
+    SceneImage black(640, 480, 0), white(640, 480, 0xFFFFFF);
+    DrawFaceText(&black.image, kText, x, y, 0xFFFFFF, kFace, 0, 40, 0);
+    DrawFaceText(&white.image, kText, x, y, 0x000000, kFace, 0, 40, 0);
+    for (int32_t yy = y; yy < y + h; yy++)
+        for (int32_t xx = x; xx < x + w; xx++)
+            ASSERT_EQ(black.at(xx, yy) + white.at(xx, yy), 0xFFFFFFu) << xx << "," << yy;
 }
 
 TEST(FaceText, UpsideDownTurnsAboutTheCornerAndEdgesClip)
