@@ -19,15 +19,19 @@ struct Block {
     int32_t pitch;
 };
 
-// Clips a w x h copy from (sx, sy) of source to (dx, dy) of destination,
-// cutting the block at the destination's edges; a source window that then
-// reaches outside the source cancels the copy. The order of the steps
-// matters: the source's edges never trim, they only refuse. Sums are taken
-// in 64 bits so that far-out arguments cannot overflow.
-static bool clipBlit(const Image* source, const Image* destination, int32_t* sx, int32_t* sy, int32_t* dx,
-                     int32_t* dy, int32_t* w, int32_t* h)
+// A copy's arguments: a w x h block from (sx, sy) of the source to (dx, dy)
+// of the destination.
+struct BlitArea {
+    int32_t sx, sy, dx, dy, w, h;
+};
+
+// Clips a copy, cutting the block at the destination's edges; a source
+// window that then reaches outside the source cancels the copy. The order
+// of the steps matters: the source's edges never trim, they only refuse.
+// Sums are taken in 64 bits so that far-out arguments cannot overflow.
+static inline bool clipBlit(const Image* source, const Image* destination, BlitArea* area)
 {
-    int64_t x = *sx, y = *sy, tx = *dx, ty = *dy, cw = *w, ch = *h;
+    int64_t x = area->sx, y = area->sy, tx = area->dx, ty = area->dy, cw = area->w, ch = area->h;
     if (tx < 0) {
         cw += tx;
         x -= tx;
@@ -50,23 +54,17 @@ static bool clipBlit(const Image* source, const Image* destination, int32_t* sx,
         return false;
     if (y < 0 || y + ch > source->height)
         return false;
-    *sx = static_cast<int32_t>(x);
-    *sy = static_cast<int32_t>(y);
-    *dx = static_cast<int32_t>(tx);
-    *dy = static_cast<int32_t>(ty);
-    *w = static_cast<int32_t>(cw);
-    *h = static_cast<int32_t>(ch);
+    *area = {static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(tx),
+             static_cast<int32_t>(ty), static_cast<int32_t>(cw), static_cast<int32_t>(ch)};
     return true;
 }
 
 // Clips and locks a copy; false when nothing is to be drawn (clipped away,
-// or either Image has no pixels).
-static bool prepareBlit(Image* source, int32_t sx, int32_t sy, Image* destination, int32_t dx, int32_t dy,
-                        int32_t* w, int32_t* h, Block* from, Block* to)
+// or either Image has no pixels). On success the Images are locked and
+// `area` holds the clipped width and height.
+static inline bool prepareBlit(Image* source, Image* destination, BlitArea* area, Block* from, Block* to)
 {
-    if (source == nullptr || destination == nullptr)
-        return false;
-    if (!clipBlit(source, destination, &sx, &sy, &dx, &dy, w, h))
+    if (source == nullptr || destination == nullptr || !clipBlit(source, destination, area))
         return false;
     uint32_t* sp;
     uint32_t* dp;
@@ -75,8 +73,8 @@ static bool prepareBlit(Image* source, int32_t sx, int32_t sy, Image* destinatio
         ImageUnlock(source, destination);
         return false;
     }
-    from->pixels = sp + static_cast<ptrdiff_t>(sy) * from->pitch + sx;
-    to->pixels = dp + static_cast<ptrdiff_t>(dy) * to->pitch + dx;
+    from->pixels = sp + static_cast<ptrdiff_t>(area->sy) * from->pitch + area->sx;
+    to->pixels = dp + static_cast<ptrdiff_t>(area->dy) * to->pitch + area->dx;
     return true;
 }
 
@@ -87,9 +85,12 @@ static uint32_t* rowOf(const Block& b, int32_t y)
 
 void ImageBlit(Image* source, int32_t sx, int32_t sy, Image* destination, int32_t dx, int32_t dy, int32_t w, int32_t h)
 {
+    BlitArea area{sx, sy, dx, dy, w, h};
     Block from, to;
-    if (!prepareBlit(source, sx, sy, destination, dx, dy, &w, &h, &from, &to))
+    if (!prepareBlit(source, destination, &area, &from, &to))
         return;
+    w = area.w;
+    h = area.h;
     if (from.pitch == w && to.pitch == w) {
         // Whole rows of equal pitch lie back to back: one straight copy.
         std::memmove(to.pixels, from.pixels, static_cast<size_t>(w) * h * sizeof(uint32_t));
@@ -183,10 +184,11 @@ static void keyedBlock(Block from, Block to, int32_t w, int32_t h)
 void ImageBlitKeyed(Image* source, int32_t sx, int32_t sy, Image* destination, int32_t dx, int32_t dy, int32_t w,
                     int32_t h)
 {
+    BlitArea area{sx, sy, dx, dy, w, h};
     Block from, to;
-    if (!prepareBlit(source, sx, sy, destination, dx, dy, &w, &h, &from, &to))
+    if (!prepareBlit(source, destination, &area, &from, &to))
         return;
-    keyedBlock(from, to, w, h);
+    keyedBlock(from, to, area.w, area.h);
     ImageUnlock(source, destination);
 }
 
@@ -248,11 +250,12 @@ void ImageBlendKeyed(Image* source, int32_t sx, int32_t sy, Image* destination, 
     // On memory buffers the blend works on the clipped blocks in place: each
     // destination pixel is read before it is written, exactly as through two
     // temporary copies.
+    BlitArea area{sx, sy, dx, dy, w, h};
     Block from, to;
-    if (!prepareBlit(source, sx, sy, destination, dx, dy, &w, &h, &from, &to))
+    if (!prepareBlit(source, destination, &area, &from, &to))
         return;
-    for (int32_t y = 0; y < h; ++y)
-        blendRow(rowOf(from, y), rowOf(to, y), w, static_cast<uint32_t>(alpha));
+    for (int32_t y = 0; y < area.h; ++y)
+        blendRow(rowOf(from, y), rowOf(to, y), area.w, static_cast<uint32_t>(alpha));
     ImageUnlock(source, destination);
 }
 
