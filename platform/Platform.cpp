@@ -87,5 +87,9 @@ void DestroyMainWindow()
     if (videoStarted) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         videoStarted = false;
+        // Once nothing else uses SDL, let it drop its global connections too
+        // (the desktop bus the window opened, for one).
+        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
+            SDL_Quit();
     }
 }
