@@ -214,12 +214,29 @@ static void drawTitle()
                  kTitleHeight, 0);
 }
 
+// A score line up to its last visible character: the spaces that pad it
+// draw nothing, and nothing beyond the screen's right edge would show.
+// Drawing from a copy also bounds a line that lacks its NUL.
+static void drawScoreLine(const char* line, int32_t y, uint32_t colour)
+{
+    char visible[kScoreLineSize];
+    int32_t room = (ScreenImage.width - kTableX) / kGlyphSize;  // whole characters that fit
+    int32_t end = 0;
+    for (int32_t n = 0; n < room && n < kScoreLineSize - 1 && line[n] != '\0'; n++) {
+        visible[n] = line[n];
+        if (line[n] != ' ')
+            end = n + 1;
+    }
+    visible[end] = '\0';
+    DrawFontText(&ScreenImage, visible, kTableX, y, colour);
+}
+
 void DrawScoreTable()
 {
     DrawFontText(&ScreenImage, kTableHeader, kTableX, kTableY, kHeaderColour);
     for (int32_t i = 0; i < kScoreLines; i++) {
         uint32_t colour = i == highlightRank ? kTextColour : kScoreLineColour;
-        DrawFontText(&ScreenImage, ScoreTable[i], kTableX, kTableY + kLineHeight * (i + 1), colour);
+        drawScoreLine(ScoreTable[i], kTableY + kLineHeight * (i + 1), colour);
     }
 }
 

@@ -341,6 +341,11 @@ TEST_F(Scene, AttractScreenShowsTableHighlightPromptAndCentredTitle)
             EXPECT_EQ(textMismatches(std::string(ScoreTable[i], 30).c_str(), 204, 204 + 8 * i,
                                      i == rank ? kWhite : kBlue), 0) << rank << " line " << i;
     }
+    // A line shows up to the screen's edge (54 characters), even one that
+    // lacks its NUL.
+    std::memset(ScoreTable[9], 'X', kScoreLineSize);
+    DrawScene();
+    EXPECT_EQ(textMismatches(std::string(54, 'X').c_str(), 204, 276, kBlue), 0);
     EXPECT_EQ(textMismatches("Press [Enter] to Start", 232, 464, kWhite), 0);
     // Board, walls, status, cannon and next ball as in a game; no current ball.
     EXPECT_EQ(ballMismatches(2, 192, 55) + ballMismatches(3, kNextX, kNextY), 0);
