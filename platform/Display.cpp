@@ -133,6 +133,10 @@ static void waitForRefresh()
 
 void DisplayShow()
 {
+    // A device that could not be brought back when it was lost is tried
+    // again every frame, rather than staying dark until the next switch.
+    if (DisplayIsLost())
+        DisplayRestore(0);
     if (DisplayRenderer != nullptr && texture != nullptr && backBuffer.surface != nullptr) {
         uint32_t* pixels = nullptr;
         int32_t pitch = 0;

@@ -25,6 +25,8 @@ static int32_t clickCount;     // presses so far in the current run of quick pre
 static int64_t lastPressTime;  // Stopwatch value of the latest left press; 0 = none
 static int insidePoll;
 
+static constexpr Uint32 kInactivePollWait = 10;  // ms between empty polls while inactive
+
 // Characters of one text event beyond its first, handed out one per poll
 // as if each had been an event of its own.
 static constexpr int kPendingChars = 32;
@@ -293,6 +295,10 @@ void PollEvents(int32_t* keyCode, int32_t* character, int32_t* x, int32_t* y, in
             if (event.type == SDL_QUIT)
                 std::exit(0);
             WindowProc(&event);
+        } else if (!AppActive) {
+            // Switched away, the game only polls, with no flip to pace it:
+            // rest a little instead of spinning a core until we are back.
+            SDL_Delay(kInactivePollWait);
         }
     }
     insidePoll = 0;
