@@ -1,0 +1,69 @@
+# Sudden death while the score table is saved: the driver saves two tables
+# alternately in a tight loop and is killed with SIGKILL at a random moment,
+# again and again. After every kill the score file must hold the complete old
+# table or the complete new one, and the next run must load it.
+#
+# Run as: bash tests/fault_kill.sh <fault_save binary> <scratch dir> [kills]
+set -u
+
+DRIVER=$(readlink -f "$1")
+OUT=$2
+KILLS=${3:-${FAULT_KILLS:-250}}
+
+fail() {
+    echo "FAIL (fault_kill): $*" >&2
+    exit 1
+}
+
+PID=
+cleanup() {
+    [ -n "$PID" ] && kill -KILL "$PID" 2>/dev/null
+}
+trap cleanup EXIT
+
+rm -rf "$OUT"
+mkdir -p "$OUT"
+"$DRIVER" "$OUT" tables || fail "the driver could not write its tables"
+cp "$OUT/old.scores" "$OUT/Kelvane.scores"
+cmp -s "$OUT/old.scores" "$OUT/new.scores" && fail "the two tables are the same"
+
+# marker_field OFFSET TYPE: a field of the driver's marker file.
+marker_field() {
+    od -An -v -j "$1" -N "$2" -t "u$2" "$OUT/marker" 2>/dev/null | tr -d ' '
+}
+
+inside=0 saves=0 old=0 new=0
+for k in $(seq "$KILLS"); do
+    rm -f "$OUT/marker"
+    "$DRIVER" "$OUT" loop 2>>"$OUT/driver.log" &
+    PID=$!
+    # Wait for the first finished save, then let it run a little longer.
+    for i in $(seq 400); do
+        n=$(marker_field 8 8)
+        [ -n "$n" ] && [ "$n" -ge 1 ] && break
+        kill -0 "$PID" 2>/dev/null || break
+        sleep 0.005
+    done
+    kill -0 "$PID" 2>/dev/null || { wait "$PID"; fail "kill $k: the driver ended by itself (status $?): $(tail -2 "$OUT/driver.log")"; }
+    sleep "0.0$(printf '%02d' $((RANDOM % 40)))"
+    kill -KILL "$PID"
+    wait "$PID" 2>/dev/null
+    PID=
+    [ "$(marker_field 0 1)" = 1 ] && inside=$((inside + 1))
+    saves=$((saves + $(marker_field 8 8)))
+    if cmp -s "$OUT/Kelvane.scores" "$OUT/old.scores"; then
+        old=$((old + 1))
+    elif cmp -s "$OUT/Kelvane.scores" "$OUT/new.scores"; then
+        new=$((new + 1))
+    else
+        cp "$OUT/Kelvane.scores" "$OUT/broken.scores" 2>/dev/null
+        fail "kill $k: the score file ($(stat -c %s "$OUT/Kelvane.scores" 2>/dev/null || echo no) bytes) is neither table"
+    fi
+done
+"$DRIVER" "$OUT" check || fail "the last file does not load as either table"
+
+echo "fault_kill: $KILLS kills, $inside of them inside SaveScores, $saves saves finished; the file held the old table $old times and the new one $new times"
+# Nearly all of the loop is SaveScores: most kills must land in it, or this
+# test is not testing what it says.
+[ $((inside * 2)) -ge "$KILLS" ] || fail "only $inside of $KILLS kills landed inside SaveScores"
+[ "$old" -gt 0 ] && [ "$new" -gt 0 ] || fail "the kills never left one of the tables ($old old, $new new)"
