@@ -1,6 +1,6 @@
 // platform_support.h -- helpers for the platform shell's tests: a started
-// platform on SDL's dummy video driver, pushed input, a clock to set by
-// hand and child processes for what ends the process.
+// platform on SDL's dummy video driver, pushed input, a clock set by hand,
+// and child processes for what ends the process.
 #pragma once
 
 #include <SDL.h>
@@ -20,16 +20,12 @@
 
 // The results of one PollEvents.
 struct Poll {
-    int32_t keyCode = -99;
-    int32_t character = -99;
-    int32_t x = -99;
-    int32_t y = -99;
-    int32_t buttons = -99;
+    int32_t keyCode, character, x, y, buttons;
 };
 
 inline Poll PollOnce()
 {
-    Poll p;
+    Poll p{-99, -99, -99, -99, -99};
     PollEvents(&p.keyCode, &p.character, &p.x, &p.y, &p.buttons);
     return p;
 }
@@ -38,29 +34,29 @@ inline Poll PollOnce()
 struct ManualClock {
     static inline int64_t ticks = 1;
     static inline int64_t rate = 1000000;
-    static int64_t counter() { return ticks; }
-    static int64_t frequency() { return rate; }
     static void install()
     {
         ticks = 1;
         rate = 1000000;
-        QueryCounter = counter;
-        QueryFrequency = frequency;
+        QueryCounter = [] { return ticks; };
+        QueryFrequency = [] { return rate; };
     }
     static void advanceMs(int64_t ms) { ticks += ms * rate / 1000; }
 };
+
+inline void Push(SDL_Event e)
+{
+    e.window.windowID = SDL_GetWindowID(MainWindow);  // the same place in every window event
+    SDL_PushEvent(&e);
+}
 
 inline void PushKey(SDL_Keycode sym, bool down, Uint16 mod = KMOD_NONE, Uint8 repeat = 0)
 {
     SDL_Event e{};
     e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     e.key.repeat = repeat;
-    e.key.keysym.sym = sym;
-    e.key.keysym.scancode = SDL_GetScancodeFromKey(sym);
-    e.key.keysym.mod = mod;
-    e.key.windowID = SDL_GetWindowID(MainWindow);
-    SDL_PushEvent(&e);
+    e.key.keysym = {SDL_GetScancodeFromKey(sym), sym, mod, 0};
+    Push(e);
 }
 
 inline void PushText(const char* text)
@@ -68,18 +64,7 @@ inline void PushText(const char* text)
     SDL_Event e{};
     e.type = SDL_TEXTINPUT;
     SDL_strlcpy(e.text.text, text, sizeof e.text.text);
-    e.text.windowID = SDL_GetWindowID(MainWindow);
-    SDL_PushEvent(&e);
-}
-
-inline void PushMotion(int x, int y)
-{
-    SDL_Event e{};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.x = x;
-    e.motion.y = y;
-    e.motion.windowID = SDL_GetWindowID(MainWindow);
-    SDL_PushEvent(&e);
+    Push(e);
 }
 
 inline void PushButton(Uint8 button, bool down)
@@ -87,10 +72,7 @@ inline void PushButton(Uint8 button, bool down)
     SDL_Event e{};
     e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
     e.button.button = button;
-    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.button.clicks = 1;
-    e.button.windowID = SDL_GetWindowID(MainWindow);
-    SDL_PushEvent(&e);
+    Push(e);
 }
 
 inline void PushWindowEvent(Uint8 event)
@@ -98,29 +80,24 @@ inline void PushWindowEvent(Uint8 event)
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
     e.window.event = event;
-    e.window.windowID = SDL_GetWindowID(MainWindow);
-    SDL_PushEvent(&e);
+    Push(e);
 }
 
 inline void PushType(Uint32 type)
 {
     SDL_Event e{};
     e.type = type;
-    SDL_PushEvent(&e);
+    Push(e);
 }
 
-// A platform started on the dummy video driver with an empty event queue;
+// A platform started on the dummy video driver with an empty event queue,
 // shut down again afterwards so that tests can share a process.
 class PlatformTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        QueryCounter = savedCounter;
-        QueryFrequency = savedFrequency;
         PlatformStart(640, 480);
-        SDL_PumpEvents();
-        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
     void TearDown() override
     {
@@ -134,12 +111,11 @@ protected:
 
 struct ChildResult {
     int exitStatus = -1;  // -1 if the child did not exit normally
-    std::string output;   // what the child wrote to the pipe (stdout and stderr)
+    std::string output;   // its standard output and error
 };
 
-// Runs body in a forked child whose standard output and error go to a pipe,
-// and reports how it ended. body should end the process itself; returning
-// from it exits with 99.
+// Runs body in a forked child and reports how it ended; returning from body
+// exits with 99.
 inline ChildResult RunInChild(const std::function<void()>& body)
 {
     ChildResult result;
@@ -149,9 +125,9 @@ inline ChildResult RunInChild(const std::function<void()>& body)
     fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
-        close(fds[0]);
         dup2(fds[1], STDOUT_FILENO);
         dup2(fds[1], STDERR_FILENO);
+        close(fds[0]);
         close(fds[1]);
         body();
         fflush(nullptr);
@@ -170,8 +146,9 @@ inline ChildResult RunInChild(const std::function<void()>& body)
     return result;
 }
 
-// For state that only a new process starts without: the test re-runs
-// itself, alone, in a freshly executed copy of this test program.
+// For state that only a new process starts without: the current test runs
+// again, alone, in a freshly executed copy of this program, where
+// InFreshProcess() is true.
 inline bool InFreshProcess()
 {
     return std::getenv("KELVANE_FRESH_PROCESS") != nullptr;
@@ -184,6 +161,5 @@ inline ChildResult RunTestInFreshProcess()
     return RunInChild([&filter] {
         setenv("KELVANE_FRESH_PROCESS", "1", 1);
         execl("/proc/self/exe", "test_platform", filter.c_str(), static_cast<char*>(nullptr));
-        _exit(98);
     });
 }
