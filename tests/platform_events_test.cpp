@@ -195,27 +195,6 @@ TEST_F(EventsTest, MultiClicksByThe300msRule)
     EXPECT_EQ(PollOnce().buttons, 0);
 }
 
-// Without a counter no press time is ever stored, so no press is quick:
-// checked in a fresh process, without the press times of other tests.
-TEST(EventsClicks, NoMultiClicksWithoutACounter)
-{
-    if (InFreshProcess()) {
-        ManualClock::install();
-        ManualClock::rate = 0;
-        std::printf("bits:");
-        for (int i = 0; i < 4; i++) {
-            OnLeftButton(1);
-            std::printf("%d", MouseButtons);
-            OnLeftButton(0);
-        }
-        std::printf(";\n");
-        return;
-    }
-    ChildResult r = RunTestInFreshProcess();
-    EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_NE(r.output.find("bits:1111;"), std::string::npos) << r.output;
-}
-
 bool SameImage(Image* a, Image* b)
 {
     uint32_t *pa, *pb;

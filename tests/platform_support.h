@@ -145,21 +145,3 @@ inline ChildResult RunInChild(const std::function<void()>& body)
         result.exitStatus = WEXITSTATUS(status);
     return result;
 }
-
-// For state that only a new process starts without: the current test runs
-// again, alone, in a freshly executed copy of this program, where
-// InFreshProcess() is true.
-inline bool InFreshProcess()
-{
-    return std::getenv("KELVANE_FRESH_PROCESS") != nullptr;
-}
-
-inline ChildResult RunTestInFreshProcess()
-{
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-    return RunInChild([&filter] {
-        setenv("KELVANE_FRESH_PROCESS", "1", 1);
-        execl("/proc/self/exe", "test_platform", filter.c_str(), static_cast<char*>(nullptr));
-    });
-}

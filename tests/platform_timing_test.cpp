@@ -84,15 +84,4 @@ TEST_F(TimingTest, LongIntervalsSaturateWithoutOverflow)
     EXPECT_EQ(FrameTimer(1), -2);
 }
 
-TEST(TimingRealClock, CountsRealTime)
-{
-    FrameTimer(0);
-    int64_t watch = 0;
-    Stopwatch(&watch, 0);
-    EXPECT_NE(watch, 0);
-    SDL_Delay(20);
-    EXPECT_GE(FrameTimer(1), 20000);
-    EXPECT_GE(Stopwatch(&watch, 1), 20);
-}
-
 }  // namespace
