@@ -78,9 +78,8 @@ static constexpr VirtualKeyEntry kVirtualKeyTable[] = {
     {SDLK_LEFTBRACKET, 0xDB}, {SDLK_BACKSLASH, 0xDC}, {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE},
 };
 
-static constexpr int kFunctionKeys = 24;  // F1..F24 are 0x70..0x87
-
-// The virtual-key code of an SDL key, 0 for a key without one.
+// The virtual-key code of an SDL key, 0 for a key without one. Letters and
+// digits are their upper-case characters; F1..F24 are 0x70..0x87.
 static int virtualKeyOf(SDL_Keycode sym)
 {
     if (sym >= SDLK_a && sym <= SDLK_z)
@@ -96,7 +95,6 @@ static int virtualKeyOf(SDL_Keycode sym)
             return entry.virtualKey;
     return 0;
 }
-static_assert(VkF1 + kFunctionKeys - 1 == 0x87);
 
 // The character a key-down types when the text input does not deliver it.
 static int32_t characterOfKey(int virtualKey)
