@@ -1,13 +1,11 @@
 // flow_game_support.h -- replays the game frame by frame: scripted events and
-// frame times stand in for the event poll and the frame timer, the game
-// images and a 640x480 screen are real, and every test runs in a folder of
-// its own so that the score file and the screenshot start absent.
+// frame times stand in for the event poll and the frame timer; the images and
+// the screen are real; each test runs in a folder of its own.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -19,17 +17,16 @@
 #include "flow/Game.h"
 #include "flow/GameImages.h"
 #include "flow/ScoreTable.h"
-#include "gfx/Image.h"
 #include "platform/Events.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
 #include "rules/SineTable.h"
 
-inline constexpr int32_t kFrameTime = 16667;  // one frame at 60 Hz, microseconds
-inline constexpr int32_t kCharSpace = 32;
+inline constexpr int32_t kFrameTime = 16667;  // 60 Hz, microseconds
+inline constexpr int32_t kSpace = 32;
 
-// One polled event. `quit` stands for a window-close request, which the real
-// poll answers by ending the process with status 0 through the exit hooks.
+// One polled event; `quit` is a window-close request, which the real poll
+// answers by ending the process through the exit hooks.
 struct ScriptedEvent {
     int32_t keyCode = 0;
     int32_t character = 0;
@@ -37,39 +34,30 @@ struct ScriptedEvent {
 };
 
 struct FrameScript {
-    std::deque<ScriptedEvent> events;  // one per poll; an empty poll after them
-    std::deque<int32_t> frameTimes;    // one per frame-timer read; kFrameTime after them
+    std::deque<ScriptedEvent> events;  // one per poll, then empty polls
     std::string typing;                // characters handed out once `events` ran dry
+    int32_t frameTime = kFrameTime;
     int polls = 0;
     int timerReads = 0;
 };
-
 inline FrameScript script;
-
-// A name entry that the script never ends would spin for ever: after this
-// many polls the script presses Enter and the test fails.
-inline constexpr int kPollLimit = 200000;
 
 inline void ScriptedPoll(int32_t* keyCode, int32_t* character, int32_t* mouseX, int32_t* mouseY, int32_t* buttons)
 {
     script.polls += 1;
-    *keyCode = 0;
-    *character = 0;
-    *mouseX = -1;
-    *mouseY = -1;
-    *buttons = 0;
+    *keyCode = *character = *buttons = 0;
+    *mouseX = *mouseY = -1;
     if (!script.events.empty()) {
         const ScriptedEvent event = script.events.front();
         script.events.pop_front();
-        if (event.quit) {
+        if (event.quit)
             std::exit(0);
-        }
         *keyCode = event.keyCode;
         *character = event.character;
     } else if (!script.typing.empty()) {
         *character = static_cast<unsigned char>(script.typing.front());
         script.typing.erase(0, 1);
-    } else if (script.polls > kPollLimit) {
+    } else if (script.polls > 200000) {  // a name entry the script never ends
         ADD_FAILURE() << "the script ran dry inside a modal loop";
         *character = CharEnter;
     }
@@ -77,16 +65,8 @@ inline void ScriptedPoll(int32_t* keyCode, int32_t* character, int32_t* mouseX, 
 
 inline int32_t ScriptedFrameTimer(int32_t mode)
 {
-    if (mode == 0) {
-        return 0;
-    }
-    script.timerReads += 1;
-    if (script.frameTimes.empty()) {
-        return kFrameTime;
-    }
-    const int32_t t = script.frameTimes.front();
-    script.frameTimes.pop_front();
-    return t;
+    script.timerReads += mode != 0;
+    return mode == 0 ? 0 : script.frameTime;
 }
 
 inline std::string ReadFile(const char* name)
@@ -100,18 +80,14 @@ inline void WriteFile(const char* name, const std::string& bytes)
     std::ofstream(name, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-inline std::string Line(int i)
-{
-    return std::string(ScoreTable[i], kScoreLineSize);
-}
+inline std::string Line(int i) { return std::string(ScoreTable[i], kScoreLineSize); }
+inline std::string Table() { return std::string(&ScoreTable[0][0], sizeof ScoreTable); }
 
-// A whole line as the file holds it: text padded with spaces, NUL at 127.
-inline std::string PaddedLine(const std::string& text)
+// A line as the file holds it: text padded with spaces, NUL at 127.
+inline std::string PaddedLine(std::string text)
 {
-    std::string line = text;
-    line.resize(kScoreLineSize - 1, ' ');
-    line.push_back('\0');
-    return line;
+    text.resize(kScoreLineSize - 1, ' ');
+    return text + '\0';
 }
 
 class GameFlowTest : public testing::Test {
@@ -124,9 +100,8 @@ protected:
             CreateGameImages();
             LoadGameImages();
         }
-        if (ScreenImage.surface == nullptr) {
+        if (ScreenImage.surface == nullptr)
             ImageCreate(&ScreenImage, nullptr, 640, 480, 1);
-        }
     }
 
     void SetUp() override
@@ -136,7 +111,6 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         folder = pattern;
         std::filesystem::current_path(folder);
-
         script = FrameScript{};
         GamePollEvents = ScriptedPoll;
         GameFrameTimer = ScriptedFrameTimer;
@@ -157,26 +131,22 @@ protected:
     }
 
     // One frame that polls `event` and measures `microseconds`.
-    int Frame(ScriptedEvent event = {}, int32_t microseconds = kFrameTime)
+    static int Frame(ScriptedEvent event = {}, int32_t microseconds = kFrameTime)
     {
         script.events.push_back(event);
-        script.frameTimes.clear();
-        script.frameTimes.push_back(microseconds);
+        script.frameTime = microseconds;
         return GameFrame();
     }
-    int Press(int32_t character, int32_t microseconds = kFrameTime)
+    static int Press(int32_t character, int32_t microseconds = kFrameTime)
     {
         return Frame({0, character, false}, microseconds);
     }
-
-    // Empties the board and starts a game on it.
-    void StartOnEmptyBoard()
+    static void StartOnEmptyBoard()
     {
         ASSERT_EQ(Press(CharEnter), 0);
         ASSERT_EQ(game.playing, 1);
         std::memset(&board, 0, sizeof board);
     }
 
-    std::filesystem::path home;
-    std::filesystem::path folder;
+    std::filesystem::path home, folder;
 };
