@@ -6,10 +6,10 @@
 
 #include "rules/Board.h"
 
-// The platform shell owns the screen and defines ScreenImage beside its
-// display; this weak stand-in serves where the shell is not linked (the
-// rules' tests and benchmarks, which set its size themselves).
-__attribute__((weak)) Image ScreenImage;
+// The picture every frame is drawn into. It lives with the kit so that the
+// rules' geometry reads its size without the platform shell; the display
+// lends it the back buffer at start-up.
+Image ScreenImage;
 
 Image backImage;
 Image ballImage;

@@ -9,7 +9,6 @@
 
 #include "platform/Platform.h"
 
-Image ScreenImage;
 SDL_Renderer* DisplayRenderer;
 
 static SDL_Texture* texture;
