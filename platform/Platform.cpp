@@ -55,11 +55,28 @@ void PlatformShutdown()
     DestroyMainWindow();
 }
 
+// 1 unless the video driver in use shows nothing and was not asked for.
+static int usableVideoDriver()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr)
+        return 0;
+    if (SDL_strcmp(driver, "offscreen") != 0 && SDL_strcmp(driver, "dummy") != 0)
+        return 1;
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    return asked != nullptr && SDL_strcasestr(asked, driver) != nullptr;
+}
+
 int CreateMainWindow(int32_t width, int32_t height)
 {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return 0;
     videoStarted = true;
+    // Without a display SDL falls back to drawing into memory, where nobody
+    // would see the game or could end it. Only a run that asks for such a
+    // driver by name (the tests) gets one.
+    if (!usableVideoDriver())
+        return 0;
     // A fullscreen window fills the screen reliably only when it is made at
     // the desktop's size (a bare X server has no manager to resize it).
     SDL_DisplayMode desktop;
