@@ -9,7 +9,11 @@ GENERATOR  := -G Ninja
 # Seconds each fuzz target runs: FUZZ_SECONDS for `make fuzz`, the short
 # smoke run in `make test`.
 FUZZ_SECONDS       ?= 300
-FUZZ_SMOKE_SECONDS ?= 20
+FUZZ_SMOKE_SECONDS ?= 60
+# Seconds the key monkey plays the sanitizer build: SOAK_SECONDS for
+# `make soak`, the shorter run in `make test`.
+SOAK_SECONDS       ?= 900
+SOAK_SMOKE_SECONDS ?= 190
 
 BUILD_PKGS := cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev \
               libsdl2-mixer-dev libfontconfig-dev libfreetype-dev fonts-pc \
@@ -64,14 +68,15 @@ run: deps-run $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target kelvane
 	./$(BUILD)/kelvane
 
-# Every test through CTest (unit, end to end), then the unit tests again
-# under AddressSanitizer + UndefinedBehaviorSanitizer, then a short run of
-# every fuzz target.
+# Every test through CTest (unit, end to end, faults, replays), then the unit
+# tests again under AddressSanitizer + UndefinedBehaviorSanitizer, a soak of
+# the game built with them, and a short run of every fuzz target.
 test: deps-test $(BUILD)/build.ninja $(ASAN_BUILD)/build.ninja
 	cmake --build $(BUILD)
 	ctest --test-dir $(BUILD) --output-on-failure -j2
 	cmake --build $(ASAN_BUILD) --target unit_tests
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -L unit
+	$(MAKE) --no-print-directory soak SOAK_SECONDS=$(SOAK_SMOKE_SECONDS)
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)
 
 # Every libFuzzer target (tests/fuzz_<name>.cpp) for FUZZ_SECONDS, starting
@@ -88,6 +93,12 @@ fuzz: deps-test $(FUZZ_BUILD)/build.ninja
 	  ./$(FUZZ_BUILD)/$$name -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=$$findings $$work $$seeds; \
 	done
+
+# The game built with the sanitizers, played by a random key monkey under a
+# private X server for SOAK_SECONDS (tests/soak.sh).
+soak: deps-test $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) --target kelvane
+	bash tests/soak.sh $(ASAN_BUILD)/kelvane $(CURDIR)/$(ASAN_BUILD)/soak.out $(SOAK_SECONDS)
 
 bench: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target kelvane_bench
