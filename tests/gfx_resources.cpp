@@ -1,340 +1,154 @@
-// The pictures and the font carried inside the game, as the generators made
-// them: their formats, the font's telling glyphs, the ball's exact outline
-// (the hit test depends on it) and the cannon's layout.
+// The font and the pictures carried inside the game, as the generators made
+// them, and the 8x8 text drawn with that font.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstring>
 #include <set>
 #include <string>
-#include <vector>
 
-#include "gfx/Image.h"
-#include "gfx/Text.h"
 #include "resources/Resources.h"
 #include "rules/Board.h"
+#include "tests/gfx_support.h"
 
-namespace {
-
-uint32_t read16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-uint32_t read32(const unsigned char* p) { return read16(p) | (read16(p + 2) << 16); }
-
-// Checks one bitmap resource's bytes against the stored form: 40-byte
-// header, uncompressed, a full colour table, bottom-up padded rows and
-// nothing else.
-void ExpectDib(const char* name, int32_t width, int32_t height, uint32_t bitsPerPixel)
-{
-    SCOPED_TRACE(name);
-    const ResourceEntry* entry = ResourceFind(name, kResourceBitmap);
-    ASSERT_NE(entry, nullptr);
-    const unsigned char* b = entry->bytes;
-    ASSERT_GE(entry->size, 40u);
-    EXPECT_EQ(read32(b), 40u);
-    EXPECT_EQ(static_cast<int32_t>(read32(b + 4)), width);
-    EXPECT_EQ(static_cast<int32_t>(read32(b + 8)), height);  // positive: bottom-up
-    EXPECT_EQ(read16(b + 12), 1u);
-    EXPECT_EQ(read16(b + 14), bitsPerPixel);
-    EXPECT_EQ(read32(b + 16), 0u);  // uncompressed
-    const uint32_t colours = 1u << bitsPerPixel;
-    const uint32_t rowBytes = (static_cast<uint32_t>(width) * bitsPerPixel + 31) / 32 * 4;
-    EXPECT_EQ(entry->size, 40u + 4u * colours + rowBytes * static_cast<uint32_t>(height));
-
-    int32_t w = 0, h = 0;
-    EXPECT_EQ(DibSize(entry->bytes, entry->size, &w, &h), 1);
-    EXPECT_EQ(w, width);
-    EXPECT_EQ(h, height);
-}
-
-// A picture loaded from the resources the way the game loads it.
-struct LoadedPicture {
-    Image image;
-    uint32_t* pixels = nullptr;
-    int32_t pitch = 0;
-    bool loaded = false;
-
-    explicit LoadedPicture(const char* name)
-    {
-        loaded = ImageCreate(&image, name, 0, 0, 1) == 1 && ImageLoadBitmap(&image, name) == 1;
-        if (loaded) {
-            ImageLock(&image, &image, &pixels, &pixels, &pitch, &pitch);
-            ImageUnlock(&image, &image);
-            loaded = pixels != nullptr;
-        }
-    }
-    ~LoadedPicture() { ImageRelease(&image); }
-    LoadedPicture(const LoadedPicture&) = delete;
-    LoadedPicture& operator=(const LoadedPicture&) = delete;
-
-    uint32_t at(int32_t x, int32_t y) const { return pixels[static_cast<ptrdiff_t>(y) * pitch + x]; }
-};
-
-bool IsGrey(uint32_t p)
-{
-    return ((p >> 16) & 0xFF) == ((p >> 8) & 0xFF) && ((p >> 8) & 0xFF) == (p & 0xFF);
-}
-
-const unsigned char* Glyph(const ResourceEntry* font, int code)
-{
-    return font->bytes + code * 8;
-}
-
-}  // namespace
-
-TEST(GameResources, PicturesAreStoredAsTheGameReadsThem)
-{
-    ExpectDib("MyBackBitmap", 640, 480, 4);
-    ExpectDib("MyBallBitmap", 32, 32, 8);
-    ExpectDib("MyCannonBitmap", 184, 184, 4);
-
-    const ResourceEntry* font = ResourceFind("MyFnt", kResourceRaw);
-    ASSERT_NE(font, nullptr);
-    EXPECT_EQ(font->size, 2048u);
-    EXPECT_EQ(ResourceFind("MyFnt", kResourceBitmap), nullptr);
-}
-
-TEST(GameResources, FontHasTheCodePageGlyphs)
+TEST(GfxText, FontGlyphsAndTheirBitOrder)
 {
     const ResourceEntry* font = ResourceFind("MyFnt", kResourceRaw);
-    ASSERT_NE(font, nullptr);
-    ASSERT_EQ(font->size, 2048u);
-
-    const unsigned char letterA[8] = {0x30, 0x78, 0xCC, 0xCC, 0xFC, 0xCC, 0xCC, 0x00};
-    EXPECT_EQ(std::memcmp(Glyph(font, 0x41), letterA, 8), 0);
-    for (int r = 0; r < 8; ++r)
-        EXPECT_EQ(Glyph(font, 0xDB)[r], 0xFF) << "full block row " << r;
-
-    // Blank only where the code page is blank; every other code draws
-    // something, and the control-code symbols are not all one shape.
-    std::set<std::vector<unsigned char>> shapes;
+    ASSERT_TRUE(font != nullptr && font->size == kFontTableSize);
+    FontLoad();
+    ASSERT_EQ(std::memcmp(FontTable, font->bytes, kFontTableSize), 0);
+    const std::vector<uint8_t> letterA = {0x30, 0x78, 0xCC, 0xCC, 0xFC, 0xCC, 0xCC, 0x00};
+    EXPECT_EQ(std::vector<uint8_t>(FontTable + 8 * 'A', FontTable + 8 * 'A' + 8), letterA);
+    EXPECT_EQ(std::vector<uint8_t>(FontTable + 8 * 0xDB, FontTable + 8 * 0xDB + 8), std::vector<uint8_t>(8, 0xFF));
+    EXPECT_TRUE(FontTable[8 * 0x80 + 7] != 0 && FontTable[8 * 'C' + 7] == 0);  // the cedilla hangs below C
+    std::set<std::vector<uint8_t>> shapes;
     for (int c = 0; c < 256; ++c) {
-        const unsigned char* g = Glyph(font, c);
-        const bool blank = std::all_of(g, g + 8, [](unsigned char b) { return b == 0; });
-        EXPECT_EQ(blank, c == 0x00 || c == 0x20 || c == 0xFF) << "code " << c;
-        if (!blank)
-            shapes.insert(std::vector<unsigned char>(g, g + 8));
+        const std::vector<uint8_t> g(FontTable + 8 * c, FontTable + 8 * c + 8);
+        EXPECT_EQ(g == std::vector<uint8_t>(8, 0), c == 0 || c == 0x20 || c == 0xFF) << c;  // blank where the code page is
+        shapes.insert(g);
     }
     EXPECT_GE(shapes.size(), 250u);
-    EXPECT_NE(std::memcmp(Glyph(font, 0x01), Glyph(font, 0x02), 8), 0);
 
-    // Ç is a C with a cedilla: it reaches the bottom row, which neither C
-    // nor any capital letter does, and its top half is C-shaped (open on
-    // the right of the middle row).
-    const unsigned char* cedilla = Glyph(font, 0x80);
-    EXPECT_NE(cedilla[7], 0);
-    for (int c = 'A'; c <= 'Z'; ++c)
-        EXPECT_EQ(Glyph(font, c)[7], 0) << static_cast<char>(c);
-    EXPECT_EQ(cedilla[2] & 0x0F, 0);
-    EXPECT_NE(cedilla[2] & 0xC0, 0);
-    EXPECT_NE(Glyph(font, 'g')[7], 0);  // descenders share the one baseline
+    // Set bits in the colour (0 too), bit 7 leftmost; clear bits untouched.
+    TestImage img(24, 10);
+    img.pattern();
+    const std::vector<uint32_t> before = img.pixels();
+    const unsigned char text[] = {'A', 0x80, 0x01, 0};
+    DrawFontText(&img.image, reinterpret_cast<const char*>(text), 0, 1, 0);
+    for (int32_t y = 0; y < 10; ++y)
+        for (int32_t x = 0; x < 24; ++x) {
+            const uint8_t bits = y >= 1 && y < 9 ? FontTable[8 * text[x / 8] + y - 1] : 0;
+            ASSERT_EQ(img.at(x, y), bits & (0x80 >> x % 8) ? 0 : before[y * 24 + x]) << x << "," << y;
+        }
 }
 
-TEST(GameResources, FontDrawsThroughTheTextRoutine)
+TEST(GfxText, StringsDrawOnlyWhereWholeCharactersFit)
 {
-    // The stored bit order must be the one the text drawing reads: the A
-    // comes out upright, not mirrored.
     FontLoad();
-    Image image;
-    ASSERT_EQ(ImageCreate(&image, nullptr, 8, 8, 1), 1);
-    ImageClear(&image, 0);
-    DrawFontText(&image, "A", 0, 0, 0xFFFFFF);
-    uint32_t* pixels = nullptr;
-    int32_t pitch = 0;
-    ImageLock(&image, &image, &pixels, &pixels, &pitch, &pitch);
-    ImageUnlock(&image, &image);
-    ASSERT_NE(pixels, nullptr);
-    const char* expected[8] = {"..##....", ".####...", "##..##..", "##..##..",
-                               "######..", "##..##..", "##..##..", "........"};
-    for (int y = 0; y < 8; ++y) {
-        std::string row;
-        for (int x = 0; x < 8; ++x)
-            row += pixels[y * pitch + x] != 0 ? '#' : '.';
-        EXPECT_EQ(row, expected[y]) << "row " << y;
-    }
-    ImageRelease(&image);
+    auto blocks = [](int32_t x, int32_t y, const char* text) {
+        TestImage img(640, 20, 1);
+        DrawFontText(&img.image, text, x, y, 2);
+        const std::vector<uint32_t> all = img.pixels();
+        return std::count(all.begin(), all.end(), 2u) / 64.0;
+    };
+    EXPECT_EQ(blocks(0, 12, "\xDB"), 1);  // the bottom row
+    for (auto [x, y] : {std::pair{20, 13}, {20, -1}, {-1, 0}, {633, 0}, {40, INT32_MIN}, {40, INT32_MAX}, {INT32_MAX, 0}})
+        EXPECT_EQ(blocks(x, y, "\xDB"), 0) << x << "," << y;
+    EXPECT_EQ(blocks(632, 0, "\xDB\xDB"), 1);
+    EXPECT_EQ(blocks(630, 0, "\xDB\xDB\xDB"), 1);
+    EXPECT_EQ(blocks(0, 0, std::string(100, '\xDB').c_str()), 80);
+    EXPECT_EQ(blocks(0, 0, nullptr) + blocks(0, 0, ""), 0);
 }
 
-TEST(GameResources, BallIsALightDiscOnBlack)
+// A picture as the game loads it: created at the resource's size. Its bytes
+// are stored as the decoder reads them: 40-byte header, full colour table,
+// bottom-up padded rows and nothing else.
+struct Picture : TestImage {
+    Picture(const char* name, int32_t w, int32_t h, uint32_t bits) : TestImage(w, h, 0xDEAD00)
+    {
+        const ResourceEntry* e = ResourceFind(name, kResourceBitmap);
+        EXPECT_TRUE(e != nullptr && e->size == 40 + 4 * (1u << bits) + (w * bits + 31) / 32 * 4 * h) << name;
+        EXPECT_TRUE(e != nullptr && e->bytes[14] == bits && ImageLoadBitmap(&image, name) == 1) << name;
+    }
+};
+
+static bool grey(uint32_t p)
 {
-    LoadedPicture ball("MyBallBitmap");
-    ASSERT_TRUE(ball.loaded);
-    ASSERT_EQ(ball.image.width, 32);
-    ASSERT_EQ(ball.image.height, 32);
+    return (p >> 16 & 0xFF) == (p >> 8 & 0xFF) && (p >> 8 & 0xFF) == (p & 0xFF);
+}
 
-    EXPECT_EQ(ball.at(0, 0), 0u);
-    EXPECT_EQ(ball.at(31, 0), 0u);
-    EXPECT_EQ(ball.at(0, 31), 0u);
-    EXPECT_EQ(ball.at(31, 31), 0u);
-
+TEST(GfxPictures, BallIsAShadedDiscThatEveryTintKeepsWhole)
+{
+    Picture ball("MyBallBitmap", 32, 32, 8);
     uint32_t brightest = 0;
-    int brightestX = 0, brightestY = 0;
-    int discPixels = 0;
+    int at = 0, disc = 0;
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
-            const uint32_t p = ball.at(x, y);
-            const int d2 = (x - 15) * (x - 15) + (y - 15) * (y - 15);
-            EXPECT_TRUE(IsGrey(p)) << x << "," << y;
-            if (d2 <= 225) {
-                EXPECT_NE(p, 0u) << "hole in the disc at " << x << "," << y;
-            }
-            if (d2 > 256) {
-                EXPECT_EQ(p, 0u) << "outside the disc at " << x << "," << y;
-            }
-            if (p != 0)
-                ++discPixels;
-            if ((p & 0xFF) > brightest) {
-                brightest = p & 0xFF;
-                brightestX = x;
-                brightestY = y;
-            }
+            const uint32_t p = ball.at(x, y), d2 = (x - 15) * (x - 15) + (y - 15) * (y - 15);
+            ASSERT_TRUE(grey(p) && (d2 > 225 || p != 0) && (d2 <= 256 || p == 0)) << x << "," << y;
+            disc += p != 0;
+            if ((p & 0xFF) > brightest)
+                brightest = p & 0xFF, at = y * 32 + x;
         }
-    // About 31 across: pi * 15.5^2 is 755.
-    EXPECT_NEAR(discPixels, 755, 15);
-
-    // Near-white middle, a highlight up and to the left, a darker rim, so
-    // that every tint shows a shaded ball.
+    EXPECT_NEAR(disc, 755, 15);  // about 31 across
     const uint32_t middle = ball.at(15, 15) & 0xFF;
-    EXPECT_GE(middle, 200u);
-    EXPECT_GE(brightest, 245u);
-    EXPECT_LT(brightestX, 15);
-    EXPECT_LT(brightestY, 15);
-    EXPECT_LT(ball.at(30, 15) & 0xFF, middle * 3 / 4);
-    EXPECT_LT(ball.at(15, 30) & 0xFF, middle * 3 / 4);
-}
-
-TEST(GameResources, EveryTintedBallKeepsItsWholeDisc)
-{
-    // A disc pixel that a tint turns black would be a transparent hole in
-    // that colour's balls.
-    LoadedPicture ball("MyBallBitmap");
-    ASSERT_TRUE(ball.loaded);
-    Image tinted;
-    ASSERT_EQ(ImageCreate(&tinted, nullptr, 32, 32, 1), 1);
-    for (int k = 1; k <= kColorCount; ++k) {
-        ImageTint(&ball.image, &tinted, BallPalette[k]);
-        uint32_t* pixels = nullptr;
-        int32_t pitch = 0;
-        ImageLock(&tinted, &tinted, &pixels, &pixels, &pitch, &pitch);
-        ImageUnlock(&tinted, &tinted);
-        ASSERT_NE(pixels, nullptr);
-        int lost = 0;
-        for (int y = 0; y < 32; ++y)
-            for (int x = 0; x < 32; ++x)
-                if (ball.at(x, y) != 0 && pixels[y * pitch + x] == 0)
-                    ++lost;
-        EXPECT_EQ(lost, 0) << "colour " << k;
+    EXPECT_TRUE(middle >= 200 && brightest >= 245 && at % 32 < 15 && at / 32 < 15);  // highlight up left
+    EXPECT_TRUE((ball.at(30, 15) & 0xFF) < middle * 3 / 4 && (ball.at(15, 30) & 0xFF) < middle * 3 / 4);
+    TestImage tinted(32, 32);
+    for (int k = 1; k <= kColorCount; ++k) {  // a pixel tinted to 0 would be a hole
+        ImageTint(&ball.image, &tinted.image, BallPalette[k]);
+        for (int i = 0; i < 32 * 32; ++i)
+            ASSERT_TRUE(ball.at(i % 32, i / 32) == 0 || tinted.at(i % 32, i / 32) != 0) << k << " " << i;
     }
-    ImageRelease(&tinted);
-}
-
-TEST(GameResources, BallsTouchAtJustUnderThirtyOnePixels)
-{
-    LoadedPicture ball("MyBallBitmap");
-    ASSERT_TRUE(ball.loaded);
-    Image* b = &ball.image;
-    const int32_t x0 = 100, y0 = 100;
-
-    // In every direction: closer than 30.4 always touches, farther than
-    // 30.9 never does. So 30 apart touches, and neighbouring cells (32
-    // apart in a row; 16 across and 28 down, 32.25 apart, between rows)
-    // never do.
+    // Closer than 30.4 always touches, farther than 30.9 never: neighbouring
+    // cells (32 apart in a row, 16 across and 28 down between rows) never do.
     for (int dy = -33; dy <= 33; ++dy)
         for (int dx = -33; dx <= 33; ++dx) {
-            const double distance = std::hypot(dx, dy);
-            const int touching = ImageOverlap(b, x0, y0, b, x0 + dx, y0 + dy);
-            if (distance < 30.4) {
-                EXPECT_EQ(touching, 1) << dx << "," << dy;
-            } else if (distance > 30.9) {
-                EXPECT_EQ(touching, 0) << dx << "," << dy;
-            }
+            const double d = std::hypot(dx, dy);
+            const int touch = ImageOverlap(&ball.image, 100, 100, &ball.image, 100 + dx, 100 + dy);
+            EXPECT_TRUE(d < 30.4 ? touch == 1 : d > 30.9 ? touch == 0 : true) << dx << "," << dy;
         }
 }
 
-TEST(GameResources, CannonIsASightPointingUp)
+TEST(GfxPictures, CannonIsASightPointingUp)
 {
-    LoadedPicture cannon("MyCannonBitmap");
-    ASSERT_TRUE(cannon.loaded);
-    ASSERT_EQ(cannon.image.width, 184);
-    ASSERT_EQ(cannon.image.height, 184);
-
+    Picture cannon("MyCannonBitmap", 184, 184, 4);
+    auto lit = [&](int y, bool last) {
+        for (int i = 0; i < 184; ++i)
+            if (cannon.at(last ? 183 - i : i, y) != 0)
+                return last ? 183 - i : i;
+        return -1;
+    };
     for (int y = 0; y < 184; ++y)
-        for (int x = 0; x < 184; ++x) {
+        for (int x = 0; x < 184; ++x) {  // grey, black below row 133, mirrored about column 91
             const uint32_t p = cannon.at(x, y);
-            EXPECT_TRUE(IsGrey(p)) << x << "," << y;
-            if (y >= 134) {
-                EXPECT_EQ(p, 0u) << "lower rows must stay black: " << x << "," << y;
-            }
-            // Drawn symmetric about the ring's centre column 91, the last
-            // column left black.
-            if (x < 183) {
-                EXPECT_EQ(p, cannon.at(182 - x, y)) << x << "," << y;
-            } else {
-                EXPECT_EQ(p, 0u) << x << "," << y;
-            }
+            ASSERT_TRUE(grey(p) && (y < 134 || p == 0) && p == (x < 183 ? cannon.at(182 - x, y) : 0)) << x << "," << y;
         }
-
-    // The ring's outer edge on the centre row, with the cross and the dot
-    // inside it.
-    auto firstLit = [&](int y) {
-        for (int x = 0; x < 184; ++x)
-            if (cannon.at(x, y) != 0)
-                return x;
-        return -1;
-    };
-    auto lastLit = [&](int y) {
-        for (int x = 183; x >= 0; --x)
-            if (cannon.at(x, y) != 0)
-                return x;
-        return -1;
-    };
-    EXPECT_EQ(firstLit(92), 49);
-    EXPECT_EQ(lastLit(92), 133);
-    EXPECT_EQ(cannon.at(91, 92), 0xFFFFFFu);   // the dot
-    EXPECT_EQ(cannon.at(70, 91), 0xFFFFFFu);   // the cross's left arm
-    EXPECT_EQ(cannon.at(91, 115), 0xFFFFFFu);  // its lower arm
-    EXPECT_EQ(cannon.at(70, 70), 0u);          // open between the arms
-
-    // Above the ring only the stem, the small ring and the arrowhead, all
-    // on the centre line, with the arrow's tip at the top edge.
-    EXPECT_NE(firstLit(1), -1);
-    for (int y = 0; y < 48; ++y) {
-        if (firstLit(y) == -1)
-            continue;
-        EXPECT_GE(firstLit(y), 78) << "row " << y;
-        EXPECT_LE(lastLit(y), 105) << "row " << y;
-    }
+    EXPECT_TRUE(lit(92, false) == 49 && lit(92, true) == 133);  // the ring's outer edge
+    EXPECT_TRUE(cannon.at(91, 92) == 0xFFFFFF && cannon.at(70, 91) == 0xFFFFFF && cannon.at(91, 115) == 0xFFFFFF);
+    EXPECT_EQ(cannon.at(70, 70), 0u);  // open between the cross's arms
+    EXPECT_NE(lit(1, false), -1);      // the arrow's tip at the top edge
+    for (int y = 0; y < 48; ++y)  // above the ring: stem, small ring and arrowhead on the centre line
+        EXPECT_TRUE(lit(y, false) == -1 || (lit(y, false) >= 78 && lit(y, true) <= 105)) << y;
     for (int y = 40; y < 48; ++y)
-        EXPECT_EQ(cannon.at(91, y), 0xFFFFFFu) << "stem row " << y;
+        EXPECT_EQ(cannon.at(91, y), 0xFFFFFFu) << y;
 }
 
-TEST(GameResources, BackgroundIsQuietBrownWood)
+TEST(GfxPictures, BackgroundIsQuietBrownWood)
 {
-    LoadedPicture back("MyBackBitmap");
-    ASSERT_TRUE(back.loaded);
-    ASSERT_EQ(back.image.width, 640);
-    ASSERT_EQ(back.image.height, 480);
-
+    Picture back("MyBackBitmap", 640, 480, 4);
     std::set<uint32_t> colours;
-    double alongGrain = 0.0, acrossGrain = 0.0;
+    double along = 0, across = 0;
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x) {
             const uint32_t p = back.at(x, y);
+            const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF, luma = (299 * r + 587 * g + 114 * b) / 1000;
+            ASSERT_TRUE(r > g && g > b && luma >= 50 && luma <= 170) << x << "," << y;  // brown; white and blue text show
             colours.insert(p);
-            const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, bl = p & 0xFF;
-            // Brown everywhere, and never so light that white text or so
-            // dark that blue text disappears.
-            ASSERT_TRUE(r > g && g > bl) << x << "," << y;
-            const int luma = (299 * r + 587 * g + 114 * bl) / 1000;
-            ASSERT_GE(luma, 50) << x << "," << y;
-            ASSERT_LE(luma, 170) << x << "," << y;
-            if (x + 1 < 640)
-                alongGrain += std::abs(static_cast<int>(back.at(x + 1, y) & 0xFF) - bl);
-            if (y + 1 < 480)
-                acrossGrain += std::abs(static_cast<int>(back.at(x, y + 1) & 0xFF) - bl);
+            along += x < 639 ? std::abs(int(back.at(x + 1, y) & 0xFF) - b) : 0;
+            across += y < 479 ? std::abs(int(back.at(x, y + 1) & 0xFF) - b) : 0;
         }
-    // Wood, not a flat fill: the palette is used, and the grain runs along
-    // the rows (neighbours along a row differ less than across rows).
     EXPECT_GE(colours.size(), 12u);
-    EXPECT_LT(alongGrain, acrossGrain);
+    EXPECT_LT(along, across);  // the grain runs along the rows
 }
