@@ -3,25 +3,18 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <cstring>
 #include <tuple>
+#include <vector>
 
 #include "flow/GameImages.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
 #include "rules/SineTable.h"
 
-// The start of a level: ceiling 55, aim straight up, an empty board.
-inline void SetUpRulesWorld() {
-    BuildSineTable();
-    ScreenImage.width = 640;
-    ScreenImage.height = 480;
-    if (ballImage.surface == nullptr) CreateGameImages(), LoadGameImages();
-    game = GameState{};
-    game.ceiling = kCeilingStart;
-    std::memset(&board, 0, sizeof board);
-}
+using V = std::vector<int32_t>;
+
+inline void Put(int32_t col, int32_t row, int32_t color, int32_t mark = Held) { board.cells[row][col] = BoardCell{color, mark}; }
 
 inline int32_t CountBalls() {
     int32_t n = 0;
@@ -30,8 +23,14 @@ inline int32_t CountBalls() {
     return n;
 }
 
-inline void Put(int32_t col, int32_t row, int32_t color, int32_t mark = Held) { board.cells[row][col] = BoardCell{color, mark}; }
-
+// The start of a level: ceiling 55, aim straight up, an empty board.
 struct RulesTest : ::testing::Test {
-    void SetUp() override { SetUpRulesWorld(); }
+    static void Reset() {
+        BuildSineTable();
+        ScreenImage.width = 640, ScreenImage.height = 480;
+        if (ballImage.surface == nullptr) CreateGameImages(), LoadGameImages();
+        game = GameState{}, game.ceiling = kCeilingStart;
+        std::memset(&board, 0, sizeof board);
+    }
+    void SetUp() override { Reset(); }
 };
