@@ -34,6 +34,7 @@ ASAN_RUNTIME=$(ldd "$E2E_BIN" | awk '/libasan/ { print $3 }')
 [ -n "$GL_DRIVER" ] && SANITIZERS+=("LD_PRELOAD=$ASAN_RUNTIME $GL_DRIVER")
 
 PRESSES=0
+FOCUS_SWITCHES=0
 GAME_OVERS=0
 CHECKS=0
 XLOGO_PID=
@@ -89,6 +90,7 @@ press() {
 focus_away() {
     xlogo -geometry 200x200+10+10 &
     XLOGO_PID=$!
+    FOCUS_SWITCHES=$((FOCUS_SWITCHES + 1))
     local other
     other=$(timeout 10 xdotool search --sync --pid "$XLOGO_PID" | head -1)
     [ -n "$other" ] && xdotool windowfocus --sync "$other" 2>/dev/null
@@ -196,5 +198,5 @@ if ls "$LOGS"/* >/dev/null 2>&1; then
 fi
 limit=$((RSS_MINUTE + RSS_MINUTE / 10))
 minutes=$(awk -v s=$((SECONDS - started)) 'BEGIN { printf "%.1f", s / 60 }')
-note "$minutes minutes, $PRESSES key presses, $GAME_OVERS game overs seen, $CHECKS checks of the score file; resident memory $RSS_MINUTE kB after a minute, $RSS_END kB at the end"
+note "$minutes minutes, $PRESSES key presses, $FOCUS_SWITCHES times the focus away and back, $GAME_OVERS game overs seen, $CHECKS checks of the score file; resident memory $RSS_MINUTE kB after a minute, $RSS_END kB at the end"
 [ "$RSS_END" -le "$limit" ] || fail "resident memory grew from $RSS_MINUTE kB to $RSS_END kB"
