@@ -51,6 +51,18 @@ static int32_t scriptedTimer(int32_t mode)
     return mode == 0 ? 0 : 16667;
 }
 
+static char folderPath[64];
+
+// The folder goes when the fuzzer ends.
+static void removeFolder()
+{
+    if (scoresFolder >= 0) {
+        unlinkat(scoresFolder, "Kelvane.scores", 0);
+        unlinkat(scoresFolder, "Kelvane.scores.tmp", 0);
+    }
+    rmdir(folderPath);
+}
+
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     (void)argc;
@@ -67,6 +79,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     homeFolder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (scoresFolder < 0 || homeFolder < 0)
         std::abort();
+    std::snprintf(folderPath, sizeof folderPath, "%s", folder);
+    std::atexit(removeFolder);
     BuildSineTable();
     FontLoad();
     CreateGameImages();

@@ -575,8 +575,12 @@ int record(const char* path, uint32_t seed, const std::string& goal)
 
 int main(int argc, char** argv)
 {
-    if (argc == 5 && std::strcmp(argv[1], "--record") == 0)
-        return record(argv[2], uint32_t(std::strtoul(argv[3], nullptr, 10)), argv[4]);
+    std::error_code ignored;
+    if (argc == 5 && std::strcmp(argv[1], "--record") == 0) {
+        const int status = record(argv[2], uint32_t(std::strtoul(argv[3], nullptr, 10)), argv[4]);
+        std::filesystem::remove_all(folder, ignored);
+        return status;
+    }
     if (argc < 2) {
         std::fprintf(stderr, "usage: replay FILE... | replay --record FILE SEED short|clear\n");
         return 2;
@@ -584,7 +588,6 @@ int main(int argc, char** argv)
     bool ok = true;
     for (int i = 1; i < argc; i++)
         ok = replay(argv[i]) && ok;
-    std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     return ok ? 0 : 1;
 }
