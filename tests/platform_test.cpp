@@ -26,11 +26,8 @@ struct Poll { int32_t keyCode, character, x, y, buttons; };
 Poll PollOnce() { Poll p{}; PollEvents(&p.keyCode, &p.character, &p.x, &p.y, &p.buttons); return p; }
 
 // A performance counter that moves only when the test moves it.
-int64_t ticks, rate;
-void UseManualClock()
-{
-    ticks = 1, rate = 1000000, QueryCounter = [] { return ticks; }, QueryFrequency = [] { return rate; };
-}
+int64_t ticks = 1, rate;
+void UseManualClock() { rate = 1000000, QueryCounter = [] { return ticks; }, QueryFrequency = [] { return rate; }; }
 
 void Push(Uint32 type, const std::function<void(SDL_Event&)>& fill = [](SDL_Event&) {})
 {
@@ -43,10 +40,8 @@ void Push(Uint32 type, const std::function<void(SDL_Event&)>& fill = [](SDL_Even
 void PushWindow(Uint8 event) { Push(SDL_WINDOWEVENT, [=](SDL_Event& e) { e.window.event = event; }); }
 void PushKey(SDL_Keycode sym, bool down, Uint16 mod = KMOD_NONE, Uint8 repeat = 0)
 {
-    Push(down ? SDL_KEYDOWN : SDL_KEYUP, [=](SDL_Event& e) {
-        e.key.repeat = repeat;
-        e.key.keysym = {SDL_GetScancodeFromKey(sym), sym, mod, 0};
-    });
+    Push(down ? SDL_KEYDOWN : SDL_KEYUP,
+         [=](SDL_Event& e) { e.key.repeat = repeat, e.key.keysym = {SDL_GetScancodeFromKey(sym), sym, mod, 0}; });
 }
 
 bool NoKeyHeld() { return std::all_of(std::begin(KeyDown), std::end(KeyDown), [](uint8_t k) { return !k; }); }
@@ -55,8 +50,8 @@ bool NoKeyHeld() { return std::all_of(std::begin(KeyDown), std::end(KeyDown), []
 std::vector<uint32_t> Pixels(Image* image, const std::function<uint32_t()>& fill = {})
 {
     std::vector<uint32_t> all;
-    uint32_t* p;
-    int32_t pitch;
+    uint32_t* p = nullptr;
+    int32_t pitch = 0;
     ImageLock(image, image, &p, &p, &pitch, &pitch);
     for (int32_t y = 0; p != nullptr && y < image->height; y++)
         for (int32_t x = 0; x < image->width; x++)
@@ -65,9 +60,8 @@ std::vector<uint32_t> Pixels(Image* image, const std::function<uint32_t()>& fill
     return all;
 }
 
-// Presents a frame in which every pixel differs from its neighbours and
-// tells whether the shown picture is exactly that frame: the output pixel at
-// the centre of each frame pixel's scaled footprint is read back.
+// Presents a frame whose every pixel differs from its neighbours; true if the
+// output pixel at the centre of each frame pixel's scaled footprint matches.
 bool PresentReadsBackIdentically(Image* given, uint32_t seed)
 {
     std::vector<uint32_t> frame = Pixels(&ScreenImage, [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; });
@@ -87,8 +81,7 @@ bool PresentReadsBackIdentically(Image* given, uint32_t seed)
     return shown == frame;
 }
 
-// Runs body in a forked child: "status N:" and all it wrote. Returning from
-// body exits with 99.
+// Runs body in a forked child: "status N:" and all it wrote (99 if body returns).
 std::string RunInChild(const std::function<void()>& body)
 {
     FILE* out = tmpfile();
@@ -171,10 +164,9 @@ TEST_F(PlatformTest, KeyCodesCharactersHeldKeysAltF9AndF10)
 TEST_F(PlatformTest, MousePositionLeavingAndMotionBursts)
 {
     auto where = [] { Poll p = PollOnce(); return std::pair(p.x, p.y); };
-    // Motion arrives in window pixels; the game sees picture pixels.
-    auto move = [](float x, float y) {
+    auto move = [](float x, float y) {  // to a picture pixel; motion comes in window pixels
         Push(SDL_MOUSEMOTION, [=](SDL_Event& e) {
-            SDL_RenderLogicalToWindow(DisplayRenderer, x + 0.5f, y + 0.5f, &e.motion.x, &e.motion.y);
+            SDL_RenderLogicalToWindow(DisplayRenderer, x + .5f, y + .5f, &e.motion.x, &e.motion.y);
         });
     };
     move(100, 200);
@@ -214,8 +206,7 @@ TEST_F(PlatformTest, MultiClicksByThe300msRule)
     button(SDL_BUTTON_LEFT, false);
     for (int i = 0; i < 5; i++)
         bits.push_back(PollOnce().buttons);
-    const int32_t held = MouseLeftHeld, dbl = held | MouseDoubleClick, tpl = held | MouseTripleClick;
-    const int32_t right = held | MouseRightHeld;
+    const int32_t held = MouseLeftHeld, dbl = held | 2, tpl = held | 4, right = held | MouseRightHeld;
     EXPECT_EQ(bits, (std::vector{held, dbl, tpl, held, dbl, tpl, held, held, dbl, held, held, dbl, /* then */ right,
                                  held, right, held, 0}));
 }
@@ -254,8 +245,7 @@ TEST(PlatformExit, QuitAndStartUpFailuresEndTheProcessThroughTheHooks)
         PollOnce();
     }), "status 0:key:72;last:up;first:down;");
 
-    // No display is named, so the message box has nowhere to appear and
-    // cannot block. A picture of no rows makes no back buffer.
+    // No display named: the message box cannot block. No rows: no back buffer.
     const struct { int32_t height; const char *driver, *expected; } starts[] = {
         {480, "no-such-driver", "status 1:Failed to create window\nfirst:down;"},
         {0, "dummy", "status 1:Failed to init DirectDraw\nfirst:down;"}};
@@ -350,6 +340,7 @@ TEST(PlatformOnX, FillsALargerScreenCrisplyLetterboxed)
     FILE* server = popen("echo $$; exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null", "r");
     int pid = 0, display = -1;
     std::string ended = fscanf(server, "%d %d", &pid, &display) != 2 ? "no X server" : RunInChild([display] {
+        alarm(60);  // a hang ends the child and fails the test
         setenv("SDL_VIDEODRIVER", "x11", 1);
         setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
