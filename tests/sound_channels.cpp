@@ -1,132 +1,128 @@
-// The sixteen channels on a real (dummy) output: starting, playing,
-// reaping, dropping, and running silent without a device.
-#include "sound/Sound.h"
-
+// The sixteen channels on real outputs: starting, playing, reaping, dropping, running silent
+// without a device, and cues heard through SDL's disk output (the mix, written to a file).
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
-namespace {
+#include "sound/Sound.h"
 
-class SoundChannelsTest : public ::testing::Test {
-protected:
+using V = std::vector<long>;
+using Samples = std::vector<int16_t>;
+
+struct SoundChannelsTest : ::testing::Test {
     void SetUp() override { setenv("SDL_AUDIODRIVER", "dummy", 1); }
     void TearDown() override { SoundShutdown(); }
 };
 
-std::vector<SoundBuffer*> slots()
-{
-    return std::vector<SoundBuffer*>(SoundChannels, SoundChannels + kSoundChannelCount);
-}
+static long occupied() { return kSoundChannelCount - std::count(SoundChannels, SoundChannels + kSoundChannelCount, nullptr); }
 
-int occupied()
-{
-    int n = 0;
-    for (SoundBuffer* b : SoundChannels)
-        n += b != nullptr;
-    return n;
-}
-
-}  // namespace
-
-TEST_F(SoundChannelsTest, SilentWhenOffOrWithoutADevice)
-{
+TEST_F(SoundChannelsTest, SilentWithoutADeviceAndAfterShutdown) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     EXPECT_EQ(SoundStart(), 0);
     SoundPlay("ShootSound");
-    EXPECT_EQ(occupied(), 0);
-    EXPECT_EQ(SoundReap(), 0);
-    EXPECT_EQ(SoundBufferFromResource("PopSound"), nullptr);
-    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);  // nothing left half-open
+    EXPECT_EQ(V({occupied(), SoundReap(), SoundBufferFromResource("PopSound") != nullptr, SDL_WasInit(SDL_INIT_AUDIO)}), V({0, 0, 0, 0}));
     SoundShutdown();
-
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     ASSERT_EQ(SoundStart(), 1);
     SoundPlay("LoseSound");
     EXPECT_EQ(SoundReap(), 1);
-    // Closing stops and frees what still plays (the sanitizer checks the
-    // freeing); afterwards everything is off again.
-    SoundShutdown();
-    EXPECT_EQ(occupied(), 0);
-    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);  // a later start may pick another driver
+    SoundShutdown();  // stops and frees what still plays; a later start may pick another driver
     SoundPlay("LoseSound");
-    EXPECT_EQ(occupied(), 0);
-    EXPECT_EQ(SoundReap(), 0);
+    EXPECT_EQ(V({occupied(), SoundReap(), SDL_WasInit(SDL_INIT_AUDIO)}), V({0, 0, 0}));
 }
 
-TEST_F(SoundChannelsTest, StartTwiceKeepsChannelsAndOneCuePlaysTwice)
-{
+TEST_F(SoundChannelsTest, StartTwiceOneCueOnTwoChannelsAndTheSeventeenthDropped) {
     ASSERT_EQ(SoundStart(), 1);
-    SoundPlay("PopSound");
+    SoundPlay("LoseSound");
     SoundBuffer* first = SoundChannels[0];
-    EXPECT_EQ(SoundStart(), 1);
-    EXPECT_EQ(SoundChannels[0], first);
-    SoundPlay("popsound");  // names match without regard to case
+    EXPECT_EQ(SoundStart(), 1);  // keeps what plays
+    SoundPlay("losesound");      // names match without regard to case
     SoundPlay("NoSuchSound");
-    ASSERT_NE(SoundChannels[1], nullptr);
-    EXPECT_NE(SoundChannels[1]->chunk, first->chunk);
-    EXPECT_EQ(occupied(), 2);
-    EXPECT_TRUE(Mix_Playing(0) && Mix_Playing(1));
-    EXPECT_EQ(SoundReap(), 2);
-}
-
-TEST_F(SoundChannelsTest, SeventeenthCueIsDropped)
-{
-    ASSERT_EQ(SoundStart(), 1);
-    for (int i = 0; i < kSoundChannelCount; ++i)
-        SoundPlay("LoseSound");
-    std::vector<SoundBuffer*> before = slots();
-    std::set<SoundBuffer*> distinct(before.begin(), before.end());
-    EXPECT_EQ(distinct.size(), size_t(kSoundChannelCount));
-    EXPECT_EQ(distinct.count(nullptr), 0u);
+    ASSERT_EQ(occupied(), 2);
+    EXPECT_TRUE(SoundChannels[0] == first && SoundChannels[1]->chunk != first->chunk && Mix_Playing(0) && Mix_Playing(1));
+    for (int i = 2; i < kSoundChannelCount; ++i) SoundPlay("LoseSound");
+    const std::vector<SoundBuffer*> before(SoundChannels, SoundChannels + kSoundChannelCount);
+    EXPECT_EQ(V({long(std::set<SoundBuffer*>(before.begin(), before.end()).size()), occupied()}), V({16, 16}));  // distinct, none empty
     SoundPlay("ShootSound");
-    EXPECT_EQ(slots(), before);
+    EXPECT_EQ(std::vector<SoundBuffer*>(SoundChannels, SoundChannels + kSoundChannelCount), before);
     EXPECT_EQ(SoundReap(), kSoundChannelCount);
 }
 
-TEST_F(SoundChannelsTest, ReapFreesAFinishedCueAndItsSlotIsReused)
-{
+TEST_F(SoundChannelsTest, ReapFreesAFinishedCueAndItsSlotIsReused) {
+    EXPECT_EQ(SoundOpenDevice(22050, 12, 2), 0);  // no 12-bit output
     ASSERT_EQ(SoundStart(), 1);
     SoundPlay("LoseSound");    // 3.2 s: plays throughout
     SoundPlay("BounceSound");  // 0.06 s
     SoundBuffer* lose = SoundChannels[0];
     int playing = SoundReap();
     EXPECT_EQ(playing, 2);
-    for (Uint32 start = SDL_GetTicks(); playing == 2 && SDL_GetTicks() - start < 2000;) {
-        SDL_Delay(5);
-        playing = SoundReap();
-    }
-    EXPECT_EQ(playing, 1);
-    EXPECT_EQ(SoundChannels[0], lose);
-    EXPECT_EQ(SoundChannels[1], nullptr);
+    for (Uint32 start = SDL_GetTicks(); playing == 2 && SDL_GetTicks() - start < 2000; playing = SoundReap()) SDL_Delay(5);
+    EXPECT_EQ(V({playing, SoundChannels[0] == lose, SoundChannels[1] == nullptr}), V({1, 1, 1}));
     SoundPlay("ClickSound");  // the lowest empty slot
     EXPECT_NE(SoundChannels[1], nullptr);
 }
 
-TEST_F(SoundChannelsTest, BufferHoldsTheCueInTheDeviceFormat)
-{
-    EXPECT_EQ(SoundOpenDevice(22050, 12, 2), 0);
-    ASSERT_EQ(SoundStart(), 1);
-    SoundBuffer* pop = SoundBufferFromResource("PopSound");
-    ASSERT_NE(pop, nullptr);
-    EXPECT_EQ(Mix_Playing(0), 0);  // made, not started
-    // Mono to the 16-bit stereo output at the same rate: twice the bytes.
-    EXPECT_EQ(pop->chunk->alen, 2u * 9086u);
+static long fileBytes(const std::string& path) { std::error_code missing; return long(std::filesystem::file_size(path, missing)); }
 
-    const unsigned char* data = nullptr;
-    uint32_t size = 0;
-    ASSERT_EQ(WaveFindResource(nullptr, "PopSound", nullptr, &data, &size), 1);
-    // A refill drops a partial last frame; nothing, too much or no source
-    // is refused and leaves the buffer as it was.
-    ASSERT_EQ(SoundBufferFill(pop, data, 9085), 1);
-    EXPECT_EQ(pop->chunk->alen, 2u * 9084u);
-    for (uint32_t count : {0u, 1u, 9088u})
-        EXPECT_EQ(SoundBufferFill(pop, data, count), 0) << count;
-    EXPECT_EQ(SoundBufferFill(pop, nullptr, 100), 0);
-    EXPECT_EQ(pop->chunk->alen, 2u * 9084u);
-    SoundBufferRelease(pop);
+// Lets the output run on, reaping as every frame does, until no cue plays and about 0.09 s of silence followed.
+static void runQuiet(const std::string& path) {
+    const Uint32 start = SDL_GetTicks();
+    while (SoundReap() > 0 && SDL_GetTicks() - start < 5000) SDL_Delay(5);
+    for (const long target = fileBytes(path) + 8192; fileBytes(path) < target && SDL_GetTicks() - start < 5000;) SDL_Delay(5);
+}
+
+// Little-endian 16-bit samples, one every `stride` bytes.
+static Samples samples(const unsigned char* bytes, size_t count, size_t stride) {
+    Samples s(count / stride);
+    for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(bytes[stride * i] | bytes[stride * i + 1] << 8);
+    return s;
+}
+
+// Shoot, bounce, click and pop, each after the last has ended: every cue must be
+// heard whole, in both sides of the stereo output, after silence.
+TEST(SoundDisk, GameLikeSequenceSoundsEveryCueAfterSilence) {
+    const std::string path = ::testing::TempDir() + "kelvane-sound-" + std::to_string(getpid()) + ".raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
+    ASSERT_EQ(SoundStart(), 1);
+    runQuiet(path);
+    const long quietFrames = fileBytes(path) / 4;
+    const char* sequence[] = {"ShootSound", "BounceSound", "ClickSound", "PopSound"};
+    for (const char* name : sequence) SoundPlay(name), runQuiet(path);
+    SoundShutdown();
+    size_t bytes = 0;
+    const std::unique_ptr<unsigned char, decltype(&SDL_free)> file(static_cast<unsigned char*>(SDL_LoadFile(path.c_str(), &bytes)), SDL_free);
+    std::filesystem::remove(path);
+    ASSERT_NE(file, nullptr);
+    const Samples out = samples(file.get(), bytes, 4);
+    ASSERT_TRUE(out == samples(file.get() + 2, bytes, 4));  // both sides alike
+    std::vector<size_t> starts;                             // sounds after at least 500 frames of silence
+    for (size_t i = 0, quiet = 500; i < out.size(); quiet = out[i++] == 0 ? quiet + 1 : 0)
+        if (out[i] != 0 && quiet >= 500) starts.push_back(i);
+    ASSERT_EQ(starts.size(), 4u);
+    EXPECT_TRUE(quietFrames > 0 && long(starts[0]) >= quietFrames);  // silence until the first cue was asked for
+    for (int i = 0; i < 4; ++i) {
+        // The cue's samples, aligned by its first audible one, within the conversion's rounding.
+        const unsigned char* data = nullptr;
+        uint32_t size = 0;
+        WaveFindResource(nullptr, sequence[i], nullptr, &data, &size);
+        const Samples cue = samples(data, size, 2);
+        long lead = 0, at = -9;
+        while (std::abs(cue[lead]) <= 4) ++lead;
+        for (bool found = false; !found && ++at <= 8;) {
+            const long from = long(starts[i]) - lead + at;
+            found = from >= 0 && from + cue.size() <= out.size();
+            for (size_t k = 0; k < cue.size() && found; ++k) found = std::abs(out[from + k] - cue[k]) <= 4;
+        }
+        EXPECT_LE(at, 8) << sequence[i] << " not found";
+    }
 }
