@@ -30,7 +30,6 @@ TEST_F(SoundChannelsTest, SilentWithoutADeviceAndAfterShutdown) {
     EXPECT_EQ(SoundStart(), 0);
     SoundPlay("ShootSound");
     EXPECT_EQ(V({occupied(), SoundReap(), SoundBufferFromResource("PopSound") != nullptr, SDL_WasInit(SDL_INIT_AUDIO)}), V({0, 0, 0, 0}));
-    SoundShutdown();
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     ASSERT_EQ(SoundStart(), 1);
     SoundPlay("LoseSound");
@@ -116,13 +115,14 @@ TEST(SoundDisk, GameLikeSequenceSoundsEveryCueAfterSilence) {
         uint32_t size = 0;
         WaveFindResource(nullptr, sequence[i], nullptr, &data, &size);
         const Samples cue = samples(data, size, 2);
-        long lead = 0, at = -9;
-        while (std::abs(cue[lead]) <= 4) ++lead;
+        long lead = std::find_if(cue.begin(), cue.end(), [](int16_t v) { return std::abs(v) > 4; }) - cue.begin(), at = -9, from = 0;
         for (bool found = false; !found && ++at <= 8;) {
-            const long from = long(starts[i]) - lead + at;
+            from = long(starts[i]) - lead + at;
             found = from >= 0 && from + cue.size() <= out.size();
             for (size_t k = 0; k < cue.size() && found; ++k) found = std::abs(out[from + k] - cue[k]) <= 4;
         }
-        EXPECT_LE(at, 8) << sequence[i] << " not found";
+        ASSERT_LE(at, 8) << sequence[i] << " not found";
+        const size_t next = std::max(i < 3 ? starts[i + 1] : out.size(), from + cue.size());  // and nothing more until the next
+        EXPECT_TRUE(std::all_of(out.begin() + from + cue.size(), out.begin() + next, [](int16_t v) { return v == 0; })) << sequence[i];
     }
 }

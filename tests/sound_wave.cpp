@@ -1,6 +1,7 @@
 // Walking RIFF/WAVE images, and the six cues the game carries.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -31,7 +32,7 @@ static Bytes riff(const std::vector<Bytes>& chunks, int64_t size = -1) {
 // from a heap copy of exactly the image's size so that the sanitizer sees any overread.
 static P parse(const Bytes& image) {
     std::unique_ptr<unsigned char[]> copy(new unsigned char[image.size()]);
-    std::memcpy(copy.get(), image.data(), image.size());
+    std::copy(image.begin(), image.end(), copy.get());
     const unsigned char *fmt = copy.get(), *data = copy.get();  // stale values that must be cleared
     uint32_t size = 999;
     const int ok = WaveParse(copy.get(), image.size(), &fmt, &data, &size);
@@ -86,8 +87,7 @@ TEST(GameCues, CompleteWaveFilesFadedToAboutMinusThreeDb) {
         ASSERT_NE(entry, nullptr);
         const unsigned char *b = entry->bytes, *end = b + entry->size, *fmt = nullptr, *data = nullptr;
         uint32_t size = 0;
-        ASSERT_EQ(WaveFindResource(nullptr, name, &fmt, &data, &size), 1);
-        ASSERT_EQ(size, bytes);
+        ASSERT_TRUE(WaveFindResource(nullptr, name, &fmt, &data, &size) == 1 && size == bytes) << size;
         const WaveFormat f = WaveReadFormat(fmt);
         EXPECT_EQ(P({f.formatTag, f.channels, f.samplesPerSec, f.avgBytesPerSec, f.blockAlign, f.bitsPerSample}), P({1, 1, 22050, 44100, 2, 16}));
         EXPECT_TRUE(long(b[4] | b[5] << 8 | b[6] << 16 | b[7] << 24) == end - b - 8 && std::memcmp(b + 12, "fmt \x10\0\0\0", 8) == 0);
