@@ -1,6 +1,7 @@
 // HighScores.cpp -- the high-score table's file, the ranking of a final
 // score and the name entry that fills in its line.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -74,12 +75,33 @@ static int32_t lineScore(const char* line)
     return static_cast<int32_t>(value);
 }
 
+// The score file for reading, if it is a plain file. Anything else of that
+// name (a pipe, a device) could keep the open or the reads waiting for ever
+// before the first frame: the table then stays empty.
+static std::FILE* openScoreFile()
+{
+    const int fd = open(kScoreFile, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat status;
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) {
+        close(fd);
+    }
+    return file;
+}
+
 void LoadScores()
 {
     for (int i = 0; i < kScoreLines; i++) {
         clearLine(ScoreTable[i]);
     }
-    std::FILE* file = std::fopen(kScoreFile, "rb");
+    std::FILE* file = openScoreFile();
     if (file == nullptr) {
         return;
     }

@@ -1,5 +1,6 @@
 # The game where things are missing: no display at all (it ends with its
-# start-up message and status 1), no sound device (it plays on silent), and a
+# start-up message and status 1), no sound device (it plays on silent), a
+# pipe in place of the score file (it starts with an empty table), and a
 # folder where nothing can be written, run as a user without rights there (it
 # plays a whole game, takes the name and shows the new table, saves nothing
 # and ends with status 0).
@@ -42,6 +43,21 @@ key Escape
 wait_game 10
 [ "$GAME_STATUS" -eq 0 ] || fail "no-sound: Esc ended the game with status $GAME_STATUS"
 note "no-sound: played silent and ended with status 0"
+
+# A pipe where the score file should be: nothing would ever come through it,
+# so the game starts with an empty table instead of waiting for it, and
+# quitting leaves it alone.
+new_folder pipe
+mkfifo "$GAME_DIR/Kelvane.scores"
+start_game
+screenshot pipe
+expect_text pipe 204 196 FFFF00 "Rank  Score      Name"
+[ "$(count pipe 204 204 436 80 0000FF)" -eq 0 ] || fail "pipe: score lines shown"
+key Escape
+wait_game 10
+[ "$GAME_STATUS" -eq 0 ] || fail "pipe: Esc ended the game with status $GAME_STATUS"
+[ -p "$GAME_DIR/Kelvane.scores" ] || fail "pipe: the pipe was replaced"
+note "pipe: an empty table shown, status 0"
 
 # A folder that its user cannot write to: root's game runs as nobody there;
 # anyone else's is simply kept out by the folder's mode. Neither the score
