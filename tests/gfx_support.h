@@ -1,5 +1,4 @@
-// gfx_support.h -- an Image for the kit's tests that releases itself, with
-// direct pixel access.
+// gfx_support.h -- an Image for the kit's tests: released by itself, pixels at hand.
 #pragma once
 
 #include <cstdint>
@@ -15,15 +14,11 @@ struct TestImage {
             ImageClear(&image, fill);
     }
     ~TestImage() { ImageRelease(&image); }
-    TestImage(const TestImage&) = delete;
-    TestImage& operator=(const TestImage&) = delete;
-
     uint32_t& at(int32_t x, int32_t y)
     {
         uint32_t* p;
         int32_t pitch;
         ImageLock(&image, &image, &p, &p, &pitch, &pitch);
-        ImageUnlock(&image, &image);
         return p[static_cast<ptrdiff_t>(y) * pitch + x];
     }
     std::vector<uint32_t> pixels()  // top row first
@@ -35,8 +30,7 @@ struct TestImage {
     }
     void pattern()  // a value unique to each place, never 0
     {
-        for (int32_t y = 0; y < image.height; ++y)
-            for (int32_t x = 0; x < image.width; ++x)
-                at(x, y) = 0x00800000u ^ (uint32_t(y) << 10 | uint32_t(x));
+        for (int32_t i = 0; i < image.width * image.height; ++i)
+            at(i % image.width, i / image.width) = 0x00800000u ^ uint32_t(i / image.width << 10 | i % image.width);
     }
 };
