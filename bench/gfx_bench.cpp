@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchTiming.h"
 #include "gfx/Image.h"
 #include "rules/SineTable.h"
 
@@ -30,7 +31,6 @@ constexpr int kBalls = 120;            // a full board's worth of balls
 constexpr int32_t kFadeAlpha = 128;
 constexpr int16_t kAimAngle = 90;      // 22.5 degrees, a typical aim
 
-using Clock = std::chrono::steady_clock;
 
 struct Ratio {
     std::string name;
@@ -53,19 +53,7 @@ struct Summary {
 };
 Summary summary;
 
-double median(std::vector<double>& v)
-{
-    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-    return v[v.size() / 2];
-}
 
-template <class F>
-double timed(F&& f)
-{
-    auto t0 = Clock::now();
-    f();
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
 
 // Runs both sides alternately, swapping which goes first so that neither
 // always meets the other's warm caches.

@@ -24,6 +24,7 @@
 #include "flow/GameImages.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
+#include "bench/BenchTiming.h"
 #include "gfx/Image.h"
 #include "platform/FaceText.h"
 #include "rules/Board.h"
@@ -39,7 +40,6 @@ constexpr int32_t kAimAngle = 90;  // 22.5 degrees to the right, a typical aim
 constexpr double kLibraryTarget = 0.7;
 constexpr double kFloorTarget = 3.0;
 
-using Clock = std::chrono::steady_clock;
 
 struct Result {
     std::string name;
@@ -65,20 +65,7 @@ struct Summary {
 };
 Summary summary;
 
-double median(std::vector<double>& v)
-{
-    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-    return v[v.size() / 2];
-}
 
-template <class F>
-double timed(F&& f)
-{
-    auto t0 = Clock::now();
-    f();
-    benchmark::ClobberMemory();
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
 
 uint32_t* pixelsOf(Image* image, int32_t* pitch)
 {
