@@ -103,7 +103,10 @@ struct Bench {
     {
         BuildSineTable();
         FontLoad();
-        ImageCreate(&ScreenImage, nullptr, kScreenW, kScreenH, 1);
+        // The display benchmark may have started the platform already: its
+        // screen borrows the display's back buffer and is used as it is.
+        if (ScreenImage.surface == nullptr)
+            ImageCreate(&ScreenImage, nullptr, kScreenW, kScreenH, 1);
         CreateGameImages();
         LoadGameImages();
         ImageCreate(&frame, nullptr, kScreenW, kScreenH, 1);
