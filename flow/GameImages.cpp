@@ -17,6 +17,7 @@ Image tintImage;
 Image ballStrip;
 Image cannonImage;
 Image cannonTurnImage;
+uint32_t gameImagesVersion;
 
 static constexpr int32_t kStripCells = kColorCount + 1;  // one per BallPalette entry
 
@@ -37,6 +38,7 @@ void CreateGameImages() {
     require(ImageCreate(&ballStrip, nullptr, kStripCells * ballImage.width, ballImage.height, 0));
     require(ImageCreate(&cannonImage, "MyCannonBitmap", 0, 0, 1));
     require(ImageCreate(&cannonTurnImage, nullptr, cannonImage.width, cannonImage.height, 0));
+    gameImagesVersion++;
 }
 
 void LoadGameImages() {
@@ -48,6 +50,7 @@ void LoadGameImages() {
         ImageTint(&ballImage, &tintImage, BallPalette[i]);
         ImageBlit(&tintImage, 0, 0, &ballStrip, i * ballImage.width, 0, tintImage.width, tintImage.height);
     }
+    gameImagesVersion++;
 }
 
 void RestoreGameImages() {

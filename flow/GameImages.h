@@ -10,7 +10,11 @@ extern Image ballImage;        // "MyBallBitmap", 32 x 32: the plain grey ball
 extern Image tintImage;        // ballImage's size: scratch for one tinted ball
 extern Image ballStrip;        // 9 ball widths x ball height: cell i tinted with BallPalette[i]
 extern Image cannonImage;      // "MyCannonBitmap", 184 x 184: the cannon pointing up
-extern Image cannonTurnImage;  // cannonImage's size: the cannon turned, rebuilt each frame
+extern Image cannonTurnImage;  // cannonImage's size: the cannon turned by the scene
+
+// Counts the creations and loads of the set, so that what is built from the
+// pictures (the scene's turned cannon) knows when to build it again.
+extern uint32_t gameImagesVersion;
 
 // The 640 x 480 back buffer every frame is drawn into (platform/Display.h).
 // The platform start-up fills it in over the display's buffer; the playfield

@@ -195,8 +195,17 @@ static void drawCannonAndNextBall()
         int32_t y = cannonY + cannonImage.height / 2 - ballImage.height / 2;
         drawStripBall(game.nextColor, x, y);
     }
-    ImageClear(&cannonTurnImage, TransparentColor);
-    ImageRotate(&cannonImage, &cannonTurnImage, static_cast<int16_t>(game.aimAngle), kScaleOne);
+    // Turning the sight is the costliest step of a frame, and most frames aim
+    // where the last one did: the turned copy is kept until the aim or the
+    // pictures change.
+    static int32_t turnedAngle = -1;
+    static uint32_t turnedVersion = 0;
+    if (game.aimAngle != turnedAngle || gameImagesVersion != turnedVersion) {
+        ImageClear(&cannonTurnImage, TransparentColor);
+        ImageRotate(&cannonImage, &cannonTurnImage, static_cast<int16_t>(game.aimAngle), kScaleOne);
+        turnedAngle = game.aimAngle;
+        turnedVersion = gameImagesVersion;
+    }
     ImageBlitKeyed(&cannonTurnImage, 0, 0, &ScreenImage, cannonX, cannonY, cannonTurnImage.width,
                    cannonTurnImage.height);
 }

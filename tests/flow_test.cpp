@@ -598,3 +598,27 @@ TEST_F(Scene, FaceTextThatCannotShowDrawsNothing)
 }
 
 }  // namespace
+
+TEST_F(Scene, TheSightIsTurnedAgainWhenTheAimOrThePicturesChange)
+{
+    Image want;
+    ImageCreate(&want, nullptr, cannonImage.width, cannonImage.height, 0);
+    auto sightIsTurnedTo = [&](int32_t angle) {
+        ImageClear(&want, TransparentColor);
+        ImageRotate(&cannonImage, &want, static_cast<int16_t>(angle), 1024);
+        return Differences(&cannonTurnImage, &want, 0, 0, want.width - 1, want.height - 1).count == 0;
+    };
+    for (int32_t angle : {0, 90, 1400, 90}) {
+        game.aimAngle = angle;
+        DrawScene();
+        EXPECT_TRUE(sightIsTurnedTo(angle)) << angle;
+    }
+    // A surface given back after a switch away has lost its pixels; the
+    // reload that follows must bring the turned sight back too.
+    ImageClear(&cannonTurnImage, 0x123456);
+    RestoreGameImages();
+    LoadGameImages();
+    DrawScene();
+    EXPECT_TRUE(sightIsTurnedTo(90));
+    ImageRelease(&want);
+}
