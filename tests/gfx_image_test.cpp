@@ -35,6 +35,15 @@ TEST(GfxImage, CreateReleaseAndFill)
         EXPECT_TRUE(ImageCreate(&img, nullptr, w, h, 0) == 0 && img.width == 7 && img.surface == nullptr);
     EXPECT_EQ(ImageCreate(&img, "NoSuchBitmap", 4, 4, 0) + ImageCreate(nullptr, nullptr, 4, 4, 0), 0);
 
+    // Clears reach the last pixel, with a repeated-byte colour and without.
+    for (int32_t w : {16, 17})
+        for (uint32_t colour : {0x000000u, 0xFFFFFFu, 0x123456u}) {
+            TestImage clear(w, 5, 0x010203);
+            ImageClear(&clear.image, colour);
+            for (int32_t i = 0; i < w * 5; ++i)
+                ASSERT_EQ(clear.at(i % w, i / w), colour) << w << " " << i;
+        }
+
     // Fills: inclusive corners, clipped, nothing when the corners cross.
     const int32_t rects[][4] = {{3, 4, 3, 4}, {-10, -10, 5, 5}, {14, 10, 100, 100}, {5, 1, 4, 3},
                                 {-8, 0, -1, 5}, {0, 12, 5, 40}, {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}};
