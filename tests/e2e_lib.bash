@@ -49,6 +49,7 @@ mkdir -p "$E2E_OUT" "$E2E_SHOTS"
 
 # A 640x480 X server of our own; the display number comes back on a pipe.
 start_x() {
+    : >"$E2E_OUT/display"  # there before the first look, even if Xvfb is slow to open it
     Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$E2E_OUT/display" 2>"$E2E_OUT/xvfb.log" &
     XVFB_PID=$!
     local i
