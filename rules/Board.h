@@ -63,6 +63,24 @@ int32_t PickColor();
 void GetFieldRect(int32_t* left, int32_t* top, int32_t* width, int32_t* height);
 // Top-left of the cell's ball picture, the cell width and the row pitch.
 void GetCellRect(int32_t col, int32_t row, int32_t* x, int32_t* y, int32_t* w, int32_t* h);
+
+// 1 when `test(x, y, w, h)` holds for the picture rectangle of some occupied
+// cell; cells are visited in reading order and the walk stops at the first.
+template <class Test>
+int AnyBallWhere(Test&& test)
+{
+    for (int32_t row = 0; row < kBoardRows; row++)
+        for (int32_t col = 0; col <= RowLastColumn(row); col++) {
+            if (board.cells[row][col].color == 0)
+                continue;
+            int32_t x, y, w, h;
+            GetCellRect(col, row, &x, &y, &w, &h);
+            if (test(x, y, w, h))
+                return 1;
+        }
+    return 0;
+}
+
 void GetCannonPos(int32_t* x, int32_t* y);  // top-left of the cannon picture
 int32_t GetDeathLine();                     // a cell whose bottom is below it loses
 

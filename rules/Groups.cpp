@@ -165,18 +165,8 @@ void StepCeiling() {
     }
 
     const int32_t deathLine = GetDeathLine();
-    for (int32_t row = 0; row < kBoardRows; row++) {
-        for (int32_t col = 0; col <= RowLastColumn(row); col++) {
-            if (board.cells[row][col].color == 0) {
-                continue;
-            }
-            int32_t x, y, w, h;
-            GetCellRect(col, row, &x, &y, &w, &h);
-            if (y + h > deathLine) {
-                game.loseTimer = kLoseTime;
-                SoundPlay("LoseSound");
-                return;
-            }
-        }
+    if (AnyBallWhere([deathLine](int32_t, int32_t y, int32_t, int32_t h) { return y + h > deathLine; })) {
+        game.loseTimer = kLoseTime;
+        SoundPlay("LoseSound");
     }
 }

@@ -123,20 +123,10 @@ void MoveBall(int32_t distance) {
 int TestBallHit() {
     const int32_t bx = game.ballX >> kFixedShift;
     const int32_t by = game.ballY >> kFixedShift;
-    for (int32_t row = 0; row < kBoardRows; row++) {
-        for (int32_t col = 0; col <= RowLastColumn(row); col++) {
-            if (board.cells[row][col].color == 0) {
-                continue;
-            }
-            int32_t x, y, w, h;
-            GetCellRect(col, row, &x, &y, &w, &h);
-            // The plain ball on both sides: colours play no part in contact.
-            if (ImageOverlap(&ballImage, bx, by, &ballImage, x, y)) {
-                return 1;
-            }
-        }
-    }
-    return 0;
+    // The plain ball on both sides: colours play no part in contact.
+    return AnyBallWhere([bx, by](int32_t x, int32_t y, int32_t, int32_t) {
+        return ImageOverlap(&ballImage, bx, by, &ballImage, x, y) != 0;
+    });
 }
 
 static int32_t clampTo(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
