@@ -5,20 +5,22 @@
 // it: a ring whose outer edge spans columns 49..133 on the centre row, a
 // cross through the ring, a dot in the middle, and above the ring a stem up
 // to a small ring and an arrowhead whose tip touches the top edge. Nothing
-// is drawn in the lower 50 rows. The scene turns this picture about its
-// centre every frame, so the strokes are antialiased with the greys rather
-// than drawn in hard steps; black (grey 0) is transparent.
+// is drawn in the lower 50 rows. Black (grey 0) is transparent, and the
+// scene turns this picture pixel for pixel over the wood: a dark grey at a
+// stroke's edge would be kept by the colour key and scattered round the
+// strokes as a dark speckle. So the edges are hard: a pixel is white when the
+// shapes cover at least half of it and black otherwise.
 //
 // usage: gen_cannon <output dir>
 #include "dib_writer.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 static constexpr int32_t kSize = 184;
 static constexpr int kGreys = 16;
 static constexpr int kSubSamples = 8;  // per axis, for the coverage of a pixel
+static constexpr int kWhite = kGreys - 1;
 
 // Continuous coordinates: pixel (x, y) covers [x, x + 1) x [y, y + 1).
 // The ring's outer edge runs from the left edge of column 49 to the right
@@ -107,8 +109,7 @@ static DibPicture drawCannon()
     const int lastRow = static_cast<int>(std::ceil(kCentreY + kRingOuter)) - 1;
     for (int y = 0; y <= lastRow; ++y)
         for (int x = 0; x < kSize; ++x) {
-            const int grey = static_cast<int>(std::lround(coverage(x, y) * (kGreys - 1)));
-            cannon.pixels[static_cast<size_t>(y * kSize + x)] = static_cast<uint8_t>(std::clamp(grey, 0, kGreys - 1));
+            cannon.pixels[static_cast<size_t>(y * kSize + x)] = coverage(x, y) >= 0.5 ? kWhite : 0;
         }
     return cannon;
 }
