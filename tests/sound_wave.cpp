@@ -79,7 +79,7 @@ TEST(WaveParse, RefusesWhatIsNotAPlayableWaveOrRunsPastItsBounds) {
     EXPECT_EQ(WaveFindResource(table, "Cut", nullptr, nullptr, &size) + WaveFindResource(table, "Picture", nullptr, nullptr, &size), 0);
 }
 
-TEST(GameCues, CompleteWaveFilesFadedToAboutMinusThreeDb) {
+TEST(GameCues, CompleteWaveFilesFadedAtBothEnds) {
     for (auto [name, bytes] : {std::pair{"ShootSound", 7876u}, {"BounceSound", 2784u}, {"ClickSound", 4956u}, {"PopSound", 9086u},
                                {"LoseSound", 139302u}, {"ClearSound", 125028u}}) {
         SCOPED_TRACE(name);
@@ -94,9 +94,6 @@ TEST(GameCues, CompleteWaveFilesFadedToAboutMinusThreeDb) {
         const unsigned char* list = data + size;  // a LIST chunk follows the samples and ends the file
         EXPECT_TRUE(list + 8 <= end && std::memcmp(list, "LIST", 4) == 0 && list + 8 + (list[4] | list[5] << 8) == end);
         auto sample = [&](uint32_t i) { return std::abs(int16_t(data[2 * i] | data[2 * i + 1] << 8)); };
-        int peak = 0;
-        for (uint32_t i = 0; i < size / 2; ++i) peak = std::max(peak, sample(i));
-        EXPECT_NEAR(20 * std::log10(peak / 32768.0), -3.0, 0.5);
         for (uint32_t i = 0; i < 4; ++i) EXPECT_TRUE(sample(i) < 200 && sample(size / 2 - 1 - i) < 200);  // faded: no click at either end
     }
 }

@@ -5,8 +5,15 @@
 // Every cue is 16-bit mono PCM at 22050 Hz with a data chunk of a fixed size,
 // followed by a LIST chunk that names it. The synthesis is deterministic
 // (seeded noise, no clock), faded in and out so that no cue starts or stops
-// with a click, and normalised to a peak of about -3 dBFS so that several
-// cues together leave the mixer some headroom before it clamps.
+// with a click.
+//
+// Every cue is set to the same loudness: the same RMS level over its audible
+// part, so that no cue stands out of the others. The level is low enough that
+// the mixer, which adds its channels and clamps at full scale, never clips:
+// the worst pile-up a game can make (the click and the pop starting together
+// while the shot, the bounce and the clear are still sounding, all at their
+// peaks) stays below -1 dBFS.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -15,7 +22,8 @@
 
 static constexpr int kRate = 22050;
 static constexpr double kPi = 3.14159265358979323846;
-static constexpr double kPeakDb = -3.0;
+static constexpr double kLevelDb = -26.5;    // RMS of every cue over its audible part
+static constexpr double kAudibleDb = -40.0;  // audible: from the first to the last sample this loud
 static constexpr double kFadeInSeconds = 0.003;
 static constexpr double kFadeOutSeconds = 0.012;
 
@@ -210,7 +218,25 @@ static Samples makeClear(int count)
 
 // --- writing ------------------------------------------------------------------
 
-// Raised-cosine fades at both ends, then scale to the target peak.
+// RMS of gain x s over its audible part, both relative to full scale.
+static double audibleRms(const Samples& s, double gain)
+{
+    const double floor = std::pow(10.0, kAudibleDb / 20.0);
+    int first = 0;
+    int last = int(s.size()) - 1;
+    while (first < last && std::fabs(gain * s[first]) < floor)
+        ++first;
+    while (last > first && std::fabs(gain * s[last]) < floor)
+        --last;
+    double sum = 0;
+    for (int i = first; i <= last; ++i)
+        sum += gain * s[i] * gain * s[i];
+    return std::sqrt(sum / (last - first + 1));
+}
+
+// Raised-cosine fades at both ends, then scale to the common level. Where the
+// audible part ends depends on the gain, so the gain is refined a few times;
+// it settles well within a hundredth of a decibel.
 static std::vector<int16_t> finish(Samples s)
 {
     int fadeIn = int(kFadeInSeconds * kRate);
@@ -223,10 +249,12 @@ static std::vector<int16_t> finish(Samples s)
     double peak = 0;
     for (double v : s)
         peak = std::max(peak, std::fabs(v));
-    double gain = peak > 0 ? 32767.0 * std::pow(10.0, kPeakDb / 20.0) / peak : 0;
+    double gain = peak > 0 ? 1.0 / peak : 0;
+    for (int pass = 0; pass < 6 && gain > 0; ++pass)
+        gain *= std::pow(10.0, kLevelDb / 20.0) / audibleRms(s, gain);
     std::vector<int16_t> out(n);
     for (int i = 0; i < n; ++i)
-        out[i] = int16_t(std::lround(s[i] * gain));
+        out[i] = int16_t(std::clamp(std::lround(s[i] * gain * 32768.0), -32768L, 32767L));
     return out;
 }
 
