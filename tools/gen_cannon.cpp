@@ -6,7 +6,7 @@
 // cross through the ring, a dot in the middle, and above the ring a stem up
 // to a small ring and an arrowhead whose tip touches the top edge. Nothing
 // is drawn in the lower 50 rows. Black (grey 0) is transparent, and the
-// scene turns this picture pixel for pixel over the wood: a dark grey at a
+// scene turns this picture nearest-neighbour over the wood: a dark grey at a
 // stroke's edge would be kept by the colour key and scattered round the
 // strokes as a dark speckle. So the edges are hard: a pixel is white when the
 // shapes cover at least half of it and black otherwise.

@@ -10,9 +10,10 @@
 // Every cue is set to the same loudness: the same RMS level over its audible
 // part, so that no cue stands out of the others. The level is low enough that
 // the mixer, which adds its channels and clamps at full scale, never clips:
-// the worst pile-up a game can make (the click and the pop starting together
-// while the shot, the bounce and the clear are still sounding, all at their
-// peaks) stays below -1 dBFS.
+// the busiest moment of a game (the click and the pop starting together
+// while the shot, the bounce and the clear are still sounding, each at its
+// peak) stays at -1.6 dBFS, which leaves room for the resampling when the
+// output runs at another rate.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
