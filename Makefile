@@ -15,13 +15,20 @@ FUZZ_SMOKE_SECONDS ?= 60
 SOAK_SECONDS       ?= 900
 SOAK_SMOKE_SECONDS ?= 190
 
+# Where `make install` puts the game (DESTDIR, if given, is put before it).
+PREFIX     ?= /usr/local
+DESTDIR    ?=
+
 BUILD_PKGS := cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev \
               libsdl2-mixer-dev libfontconfig-dev libfreetype-dev fonts-pc \
-              libgtest-dev libbenchmark-dev libpixman-1-dev
+              libgtest-dev libbenchmark-dev libpixman-1-dev libpng-dev
 RUN_PKGS   := fonts-liberation2
-TEST_PKGS  := xvfb xdotool x11-apps imagemagick sox clang libclang-rt-14-dev
+TEST_PKGS  := xvfb xdotool x11-apps imagemagick sox clang libclang-rt-14-dev \
+              desktop-file-utils appstream groff-base man-db util-linux
+DEB_PKGS   := debhelper dpkg-dev fakeroot lintian
 
-.PHONY: all build run test unit bench fuzz soak deps deps-run deps-test clean
+.PHONY: all build run test unit bench fuzz soak deps deps-run deps-test deps-deb \
+        install uninstall deb clean
 
 all: build
 
@@ -50,6 +57,9 @@ deps-run:
 
 deps-test:
 	$(call check_pkgs,$(BUILD_PKGS) $(RUN_PKGS) $(TEST_PKGS))
+
+deps-deb:
+	$(call check_pkgs,$(BUILD_PKGS) $(DEB_PKGS))
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -99,6 +109,30 @@ fuzz: deps-test $(FUZZ_BUILD)/build.ninja
 soak: deps-test $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) --target kelvane
 	bash tests/soak.sh $(ASAN_BUILD)/kelvane $(CURDIR)/$(ASAN_BUILD)/soak.out $(SOAK_SECONDS)
+
+# The game, its menu entry, icons, metainfo, manual page and documents under
+# $(DESTDIR)$(PREFIX); the list of what went where is kept for `make
+# uninstall`, which removes exactly those files.
+install: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target kelvane icons
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt >$(BUILD)/installed-files.txt
+
+uninstall:
+	@[ -f $(BUILD)/installed-files.txt ] || { echo "Nothing installed from $(BUILD)."; exit 1; }
+	xargs -d '\n' rm -fv <$(BUILD)/installed-files.txt
+	-rmdir "$$(grep -m1 '/doc/kelvane/' $(BUILD)/installed-files.txt | xargs -d '\n' dirname)" 2>/dev/null
+	rm -f $(BUILD)/installed-files.txt
+
+# The Debian package, built from a copy of the sources in $(BUILD)/deb (so
+# that the build's by-products stay there), then checked by lintian.
+deb: deps-deb
+	rm -rf $(BUILD)/deb
+	mkdir -p $(BUILD)/deb/kelvane
+	tar -cf - --exclude='./build*' --exclude='./$(BUILD)' --exclude=./.git . | tar -xf - -C $(BUILD)/deb/kelvane
+	cd $(BUILD)/deb/kelvane && dpkg-buildpackage -b -us -uc
+	mv $(BUILD)/deb/kelvane_*.deb $(BUILD)/
+	lintian --fail-on error $(BUILD)/kelvane_*.deb
 
 bench: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target kelvane_bench
