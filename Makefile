@@ -56,7 +56,7 @@ deps-run:
 	$(call check_pkgs,$(BUILD_PKGS) $(RUN_PKGS))
 
 deps-test:
-	$(call check_pkgs,$(BUILD_PKGS) $(RUN_PKGS) $(TEST_PKGS))
+	$(call check_pkgs,$(BUILD_PKGS) $(RUN_PKGS) $(TEST_PKGS) $(DEB_PKGS))
 
 deps-deb:
 	$(call check_pkgs,$(BUILD_PKGS) $(DEB_PKGS))
@@ -80,7 +80,8 @@ run: deps-run $(BUILD)/build.ninja
 
 # Every test through CTest (unit, end to end, faults, replays), then the unit
 # tests again under AddressSanitizer + UndefinedBehaviorSanitizer, a soak of
-# the game built with them, and a short run of every fuzz target.
+# the game built with them, a short run of every fuzz target, and the Debian
+# package built and checked (about a minute and a half).
 test: deps-test $(BUILD)/build.ninja $(ASAN_BUILD)/build.ninja
 	cmake --build $(BUILD)
 	ctest --test-dir $(BUILD) --output-on-failure -j2
@@ -88,6 +89,7 @@ test: deps-test $(BUILD)/build.ninja $(ASAN_BUILD)/build.ninja
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -L unit
 	$(MAKE) --no-print-directory soak SOAK_SECONDS=$(SOAK_SMOKE_SECONDS)
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)
+	$(MAKE) --no-print-directory deb
 
 # Every libFuzzer target (tests/fuzz_<name>.cpp) for FUZZ_SECONDS, starting
 # from its seed corpus tests/corpus/<name>/. New inputs and findings stay in
@@ -125,14 +127,18 @@ uninstall:
 	rm -f $(BUILD)/installed-files.txt
 
 # The Debian package, built from a copy of the sources in $(BUILD)/deb (so
-# that the build's by-products stay there), then checked by lintian.
+# that the build's by-products stay there), then checked: lintian finds no
+# error, and the package holds exactly the files listed in debian/contents.
 deb: deps-deb
-	rm -rf $(BUILD)/deb
+	@v=$$(sed -n 's/^project(Kelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt); \
+	  [ "$$(dpkg-parsechangelog -S Version)" = "$$v" ] || { echo "debian/changelog is not at release $$v"; exit 1; }
+	rm -rf $(BUILD)/deb $(BUILD)/kelvane_*.deb
 	mkdir -p $(BUILD)/deb/kelvane
 	tar -cf - --exclude='./build*' --exclude='./$(BUILD)' --exclude=./.git . | tar -xf - -C $(BUILD)/deb/kelvane
 	cd $(BUILD)/deb/kelvane && dpkg-buildpackage -b -us -uc
 	mv $(BUILD)/deb/kelvane_*.deb $(BUILD)/
 	lintian --fail-on error $(BUILD)/kelvane_*.deb
+	dpkg-deb -c $(BUILD)/kelvane_*.deb | awk '!/\/$$/ {print $$6}' | LC_ALL=C sort | diff -u debian/contents -
 
 bench: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target kelvane_bench
