@@ -15,13 +15,20 @@ FUZZ_SMOKE_SECONDS ?= 60
 SOAK_SECONDS       ?= 900
 SOAK_SMOKE_SECONDS ?= 190
 
+# Where `make install` puts the game (DESTDIR, if given, is put before it).
+PREFIX     ?= /usr/local
+DESTDIR    ?=
+
 BUILD_PKGS := cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev \
               libsdl2-mixer-dev libfontconfig-dev libfreetype-dev fonts-pc \
-              libgtest-dev libbenchmark-dev libpixman-1-dev
+              libgtest-dev libbenchmark-dev libpixman-1-dev libpng-dev
 RUN_PKGS   := fonts-liberation2
-TEST_PKGS  := xvfb xdotool x11-apps imagemagick sox clang libclang-rt-14-dev
+TEST_PKGS  := xvfb xdotool x11-apps imagemagick sox clang libclang-rt-14-dev \
+              desktop-file-utils appstream groff-base man-db util-linux
+DEB_PKGS   := debhelper dpkg-dev fakeroot lintian
 
-.PHONY: all build run test unit bench fuzz soak deps deps-run deps-test clean
+.PHONY: all build run test unit bench fuzz soak deps deps-run deps-test deps-deb \
+        install uninstall deb clean
 
 all: build
 
@@ -49,7 +56,10 @@ deps-run:
 	$(call check_pkgs,$(BUILD_PKGS) $(RUN_PKGS))
 
 deps-test:
-	$(call check_pkgs,$(BUILD_PKGS) $(RUN_PKGS) $(TEST_PKGS))
+	$(call check_pkgs,$(BUILD_PKGS) $(RUN_PKGS) $(TEST_PKGS) $(DEB_PKGS))
+
+deps-deb:
+	$(call check_pkgs,$(BUILD_PKGS) $(DEB_PKGS))
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -70,7 +80,8 @@ run: deps-run $(BUILD)/build.ninja
 
 # Every test through CTest (unit, end to end, faults, replays), then the unit
 # tests again under AddressSanitizer + UndefinedBehaviorSanitizer, a soak of
-# the game built with them, and a short run of every fuzz target.
+# the game built with them, a short run of every fuzz target, and the Debian
+# package built and checked (about a minute and a half).
 test: deps-test $(BUILD)/build.ninja $(ASAN_BUILD)/build.ninja
 	cmake --build $(BUILD)
 	ctest --test-dir $(BUILD) --output-on-failure -j2
@@ -78,6 +89,7 @@ test: deps-test $(BUILD)/build.ninja $(ASAN_BUILD)/build.ninja
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -L unit
 	$(MAKE) --no-print-directory soak SOAK_SECONDS=$(SOAK_SMOKE_SECONDS)
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)
+	$(MAKE) --no-print-directory deb
 
 # Every libFuzzer target (tests/fuzz_<name>.cpp) for FUZZ_SECONDS, starting
 # from its seed corpus tests/corpus/<name>/. New inputs and findings stay in
@@ -99,6 +111,36 @@ fuzz: deps-test $(FUZZ_BUILD)/build.ninja
 soak: deps-test $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) --target kelvane
 	bash tests/soak.sh $(ASAN_BUILD)/kelvane $(CURDIR)/$(ASAN_BUILD)/soak.out $(SOAK_SECONDS)
+
+# The game, its menu entry, icons, metainfo, manual page and documents under
+# $(DESTDIR)$(PREFIX); the list of what went where is kept for `make
+# uninstall`, which removes exactly those files.
+install: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target kelvane icons
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt >$(BUILD)/installed-files.txt
+
+uninstall:
+	@[ -f $(BUILD)/installed-files.txt ] || { echo "Nothing installed from $(BUILD)."; exit 1; }
+	xargs -d '\n' rm -fv <$(BUILD)/installed-files.txt
+	-rmdir "$$(grep -m1 '/doc/kelvane/' $(BUILD)/installed-files.txt | xargs -d '\n' dirname)" 2>/dev/null
+	rm -f $(BUILD)/installed-files.txt
+
+# The Debian package, built from a copy of the sources in $(BUILD)/deb (so
+# that the build's by-products stay there), then checked: lintian finds no
+# error, and the package holds exactly the files listed in debian/contents
+# (less the ".gz" that debhelper gives the larger documents).
+deb: deps-deb
+	@v=$$(sed -n 's/^project(Kelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt); \
+	  [ "$$(dpkg-parsechangelog -S Version)" = "$$v" ] || { echo "debian/changelog is not at release $$v"; exit 1; }
+	rm -rf $(BUILD)/deb $(BUILD)/kelvane_*.deb
+	mkdir -p $(BUILD)/deb/kelvane
+	tar -cf - --exclude='./build*' --exclude='./$(BUILD)' --exclude=./.git . | tar -xf - -C $(BUILD)/deb/kelvane
+	cd $(BUILD)/deb/kelvane && dpkg-buildpackage -b -us -uc
+	mv $(BUILD)/deb/kelvane_*.deb $(BUILD)/
+	lintian --fail-on error $(BUILD)/kelvane_*.deb
+	dpkg-deb -c $(BUILD)/kelvane_*.deb | awk '!/\/$$/ {sub(/\.gz$$/, "", $$6); print $$6}' | LC_ALL=C sort | \
+	  diff -u debian/contents -
 
 bench: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target kelvane_bench

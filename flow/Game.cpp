@@ -7,6 +7,7 @@
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
+#include "platform/DataDir.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Platform.h"
@@ -220,7 +221,9 @@ int GameFrame()
         return 1;
     }
     if (keyCode == KeyF10) {
-        ImageSaveBmp(&ScreenImage, kScreenshotFile);
+        if (DataFolderReady()) {
+            ImageSaveBmp(&ScreenImage, DataPath(kScreenshotFile).c_str());
+        }
     }
     turnCannon();
     advanceGame(character);

@@ -10,11 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "flow/Game.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
+#include "platform/DataDir.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "sound/Sound.h"
@@ -80,7 +82,11 @@ static int32_t lineScore(const char* line)
 // before the first frame: the table then stays empty.
 static std::FILE* openScoreFile()
 {
-    const int fd = open(kScoreFile, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const std::string path = DataPath(kScoreFile);
+    if (path.empty()) {
+        return nullptr;
+    }
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return nullptr;
     }
@@ -136,7 +142,7 @@ static int writeAll(int fd, const char* bytes, size_t size)
 // The rename is on the disk only once the folder is.
 static void syncFolder()
 {
-    const int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = open(DataFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         fsync(fd);
         close(fd);
@@ -145,7 +151,11 @@ static void syncFolder()
 
 void SaveScores()
 {
-    const int fd = open(kScoreTempFile, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (!DataFolderReady()) {
+        return;
+    }
+    const std::string tempPath = DataPath(kScoreTempFile);
+    const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         return;
     }
@@ -156,8 +166,8 @@ void SaveScores()
     if (close(fd) != 0) {
         written = 0;
     }
-    if (!written || std::rename(kScoreTempFile, kScoreFile) != 0) {
-        unlink(kScoreTempFile);
+    if (!written || std::rename(tempPath.c_str(), DataPath(kScoreFile).c_str()) != 0) {
+        unlink(tempPath.c_str());
         return;
     }
     syncFolder();

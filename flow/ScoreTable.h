@@ -15,9 +15,11 @@ extern char ScoreTable[kScoreLines][kScoreLineSize];
 // The line the attract screen shows in white (0..9), or kNoHighlight.
 extern int32_t highlightRank;
 
-// The file "Kelvane.scores" in the working directory holds the table's 1280
+// The file "Kelvane.scores" in this run's data folder (platform/DataDir.h:
+// the working directory unless the game is installed) holds the table's 1280
 // bytes and nothing else. Neither a missing file nor a failed write is
-// reported: the game goes on with the table it has.
+// reported (only a data folder that cannot be made is, once): the game goes
+// on with the table it has.
 
 // Fills the table from the file; lines the file does not cover stay empty
 // (127 spaces). Every line read ends in a NUL at its byte 127, whatever the

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "flow/Game.h"
+#include "platform/DataDir.h"
 
 static constexpr size_t kModulePathSize = 1024;
 
@@ -116,6 +117,7 @@ int main(int argc, char** argv)
     std::atexit(FreeArguments);
     findModulePath(argc > 0 ? argv[0] : nullptr);
     enterProgramFolder();
+    DataDirStart(modulePath);  // an installed game keeps its files elsewhere
 
     // The shell has split the command line already; put its tail back
     // together so that it is split the game's own way.

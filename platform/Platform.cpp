@@ -10,6 +10,7 @@
 #include "gfx/Text.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
+#include "resources/Resources.h"
 #include "rules/SineTable.h"
 
 SDL_Window* MainWindow;
@@ -67,6 +68,22 @@ static int usableVideoDriver()
     return asked != nullptr && SDL_strcasestr(asked, driver) != nullptr;
 }
 
+// The task bar's picture of the game, from the table (64 x 64 RGBA bytes);
+// a window without it only looks plainer.
+static void setWindowIcon()
+{
+    constexpr int kIconSize = 64;
+    const ResourceEntry* icon = ResourceFind("KelvaneIcon", kResourceRaw);
+    if (icon == nullptr || icon->size != size_t(kIconSize * kIconSize * 4))
+        return;
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<unsigned char*>(icon->bytes), kIconSize,
+                                                              kIconSize, 32, kIconSize * 4, SDL_PIXELFORMAT_RGBA32);
+    if (surface == nullptr)
+        return;
+    SDL_SetWindowIcon(MainWindow, surface);
+    SDL_FreeSurface(surface);
+}
+
 int CreateMainWindow(int32_t width, int32_t height)
 {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
@@ -90,6 +107,7 @@ int CreateMainWindow(int32_t width, int32_t height)
                                   SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
     if (MainWindow == nullptr)
         return 0;
+    setWindowIcon();
     SDL_ShowCursor(SDL_DISABLE);
     SDL_StartTextInput();
     return 1;
