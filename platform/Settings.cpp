@@ -292,11 +292,15 @@ static int replaceFile(const std::string& path, const std::string& text)
 
 void SettingsChanged()
 {
-    for (const Field& field : kFields)
-        if (GameSettings.*field.member != seen.*field.member)
+    bool changed = false;
+    for (const Field& field : kFields) {
+        if (GameSettings.*field.member != seen.*field.member) {
             stored.*field.member = GameSettings.*field.member;
+            changed = true;
+        }
+    }
     seen = GameSettings;
-    if (!saving)
+    if (!changed || !saving)
         return;
     const std::string text = SettingsFormat(stored, keptLines);
     if (text == onDisk)
