@@ -20,7 +20,7 @@
 inline constexpr int32_t kVolumeSteps = 10;
 
 // The smallest and largest window sizes the file may name.
-inline constexpr int32_t kSettingsMinWindow = 64;
+inline constexpr int32_t kSettingsMinWindow = 120;
 inline constexpr int32_t kSettingsMaxWindow = 16384;
 
 struct Settings {

@@ -27,9 +27,6 @@ static bool watching;
 // A window dragged to a new size reports every step; the file is written
 // once the size has held this long.
 static constexpr Uint64 kSettleTime = 500;  // ms
-// A window may be made this small; the picture is shrunk into it.
-static constexpr int kMinimumWidth = 160;
-static constexpr int kMinimumHeight = 120;
 
 static int displayOfWindow()
 {
@@ -46,7 +43,7 @@ static SDL_Point windowSizeOn(int display)
         usable = {0, 0, pictureWidth, pictureHeight};
     const int w = GameSettings.windowWidth;
     const int h = GameSettings.windowHeight;
-    if (w >= kMinimumWidth && h >= kMinimumHeight && w <= usable.w && h <= usable.h)
+    if (w >= kSettingsMinWindow && h >= kSettingsMinWindow && w <= usable.w && h <= usable.h)
         return {w, h};
     const int factor = std::max(1, std::min(usable.w / pictureWidth, usable.h / pictureHeight));
     return {pictureWidth * factor, pictureHeight * factor};
@@ -122,7 +119,8 @@ SDL_Window* WindowCreate(int32_t width, int32_t height)
     }
     if (window == nullptr)
         return nullptr;
-    SDL_SetWindowMinimumSize(window, kMinimumWidth, kMinimumHeight);
+    // As small as the settings allow; the picture is shrunk into it.
+    SDL_SetWindowMinimumSize(window, kSettingsMinWindow, kSettingsMinWindow);
     if (!watching)
         SDL_AddEventWatch(watchWindow, nullptr);
     watching = true;
@@ -134,8 +132,9 @@ static void keepPendingSize()
     if (!sizePending)
         return;
     sizePending = false;
-    GameSettings.windowWidth = pendingWidth;
-    GameSettings.windowHeight = pendingHeight;
+    // (A window manager may not honour the minimum size.)
+    GameSettings.windowWidth = std::clamp(pendingWidth, kSettingsMinWindow, kSettingsMaxWindow);
+    GameSettings.windowHeight = std::clamp(pendingHeight, kSettingsMinWindow, kSettingsMaxWindow);
     SettingsChanged();
 }
 
