@@ -1,7 +1,7 @@
 // Main.cpp -- program entry: the options are read and the settings loaded,
 // the program's folder becomes the working directory, the arguments are kept
-// (the game itself ignores them), and the game runs. FreeArguments is the first exit hook, so it runs last, after the
-// sound's and the platform's.
+// (the game itself ignores them), and the game runs. FreeArguments is the
+// first exit hook, so it runs last, after the sound's and the platform's.
 #include <unistd.h>
 
 #include <SDL.h>

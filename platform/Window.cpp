@@ -35,7 +35,7 @@ static int displayOfWindow()
 }
 
 // The saved size when it still fits the desktop; else the largest whole
-// multiple of the picture that fits its usable area (never below 1x).
+// multiple of the picture that fits its usable area.
 static SDL_Point windowSizeOn(int display)
 {
     SDL_Rect usable{0, 0, pictureWidth, pictureHeight};
@@ -45,8 +45,12 @@ static SDL_Point windowSizeOn(int display)
     const int h = GameSettings.windowHeight;
     if (w >= kSettingsMinWindow && h >= kSettingsMinWindow && w <= usable.w && h <= usable.h)
         return {w, h};
-    const int factor = std::max(1, std::min(usable.w / pictureWidth, usable.h / pictureHeight));
-    return {pictureWidth * factor, pictureHeight * factor};
+    const int factor = std::min(usable.w / pictureWidth, usable.h / pictureHeight);
+    if (factor >= 1)
+        return {pictureWidth * factor, pictureHeight * factor};
+    // A desktop smaller than the picture: the largest window of its shape.
+    const int fitted = std::max(kSettingsMinWindow, std::min(usable.w, usable.h * pictureWidth / pictureHeight));
+    return {fitted, fitted * pictureHeight / pictureWidth};
 }
 
 static bool isFullscreen()
