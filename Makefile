@@ -23,7 +23,7 @@ BUILD_PKGS := cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev \
               libsdl2-mixer-dev libfontconfig-dev libfreetype-dev fonts-pc \
               libgtest-dev libbenchmark-dev libpixman-1-dev libpng-dev
 RUN_PKGS   := fonts-liberation2
-TEST_PKGS  := xvfb xdotool x11-apps imagemagick sox clang libclang-rt-14-dev \
+TEST_PKGS  := xvfb xdotool x11-apps x11-utils imagemagick sox clang libclang-rt-14-dev \
               desktop-file-utils appstream groff-base man-db util-linux
 DEB_PKGS   := debhelper dpkg-dev fakeroot lintian
 

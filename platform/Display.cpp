@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/Window.h"
 
 SDL_Renderer* DisplayRenderer;
 
@@ -30,7 +31,8 @@ static int refreshRateOfWindow()
 
 // An accelerated renderer that waits for the vertical blank, or the software
 // renderer when there is none. The picture keeps its own size as the logical
-// size: SDL scales it into the window with black bars, nearest neighbour.
+// size: SDL scales it into the window with black bars, nearest neighbour, by
+// whole pixels where it fits.
 static SDL_Renderer* createRenderer(int32_t width, int32_t height)
 {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
@@ -44,6 +46,7 @@ static SDL_Renderer* createRenderer(int32_t width, int32_t height)
         SDL_DestroyRenderer(r);
         return nullptr;
     }
+    WindowFitPicture(r);
     return r;
 }
 

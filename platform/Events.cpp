@@ -11,6 +11,7 @@
 #include "platform/Display.h"
 #include "platform/Platform.h"
 #include "platform/Timing.h"
+#include "platform/Window.h"
 
 uint8_t KeyDown[256];
 int32_t AppActive;
@@ -25,6 +26,7 @@ static int32_t clickCount;     // presses so far in the current run of quick pre
 static int64_t lastPressTime;  // Stopwatch value of the latest left press; 0 = none
 static int insidePoll;
 
+static constexpr int kVkF11 = VkF1 + 10;
 static constexpr Uint32 kInactivePollWait = 10;  // ms between empty polls while inactive
 
 // Characters of one text event beyond its first, handed out one per poll
@@ -96,6 +98,30 @@ static int virtualKeyOf(SDL_Keycode sym)
     return 0;
 }
 
+// With Num Lock off the keypad's digits are its arrows and paging keys.
+static int keypadKeyOf(SDL_Keycode sym)
+{
+    switch (sym) {
+    case SDLK_KP_8: return VkUp;
+    case SDLK_KP_2: return VkDown;
+    case SDLK_KP_4: return VkLeft;
+    case SDLK_KP_6: return VkRight;
+    case SDLK_KP_7: return VkHome;
+    case SDLK_KP_1: return VkEnd;
+    case SDLK_KP_9: return VkPrior;
+    case SDLK_KP_3: return VkNext;
+    case SDLK_KP_0: return VkInsert;
+    case SDLK_KP_PERIOD: return VkDelete;
+    default: return 0;
+    }
+}
+
+static int virtualKeyOfKey(const SDL_Keysym& keysym)
+{
+    const int keypad = (keysym.mod & KMOD_NUM) == 0 ? keypadKeyOf(keysym.sym) : 0;
+    return keypad != 0 ? keypad : virtualKeyOf(keysym.sym);
+}
+
 // The character a key-down types when the text input does not deliver it.
 static int32_t characterOfKey(int virtualKey)
 {
@@ -109,9 +135,16 @@ static int32_t characterOfKey(int virtualKey)
 
 static void onKeyDown(const SDL_KeyboardEvent& key)
 {
-    int vk = virtualKeyOf(key.keysym.sym);
+    int vk = virtualKeyOfKey(key.keysym);
     bool alt = (key.keysym.mod & KMOD_ALT) != 0 || vk == VkMenu;
     bool shiftOrCtrl = (key.keysym.mod & (KMOD_SHIFT | KMOD_CTRL)) != 0;
+    // F11 and Alt+Enter switch between full screen and a window anywhere,
+    // and are nothing else: not a held key, not an Enter.
+    if (vk == kVkF11 || (alt && vk == VkReturn)) {
+        if (!key.repeat)
+            WindowToggleFullscreen();
+        return;
+    }
     if (alt) {
         // A system key: only Alt+F9 means anything; nothing is held.
         lastAltKey = vk;
@@ -137,9 +170,13 @@ static void onKeyUp(const SDL_KeyboardEvent& key)
 {
     // Released keys always stop being held, also with Alt down: otherwise an
     // arrow let go while Alt is pressed would keep turning the cannon.
+    // A keypad key lets go of its arrow and its digit both: Num Lock may
+    // have changed while it was held.
     int vk = virtualKeyOf(key.keysym.sym);
     if (vk != 0 && vk != VkF10)
         KeyDown[vk] = 0;
+    if (int arrow = keypadKeyOf(key.keysym.sym))
+        KeyDown[arrow] = 0;
 }
 
 // Decodes one UTF-8 sequence at *p, advancing *p; returns the code point,
@@ -283,6 +320,7 @@ static int takeEvent(SDL_Event* event)
 void PollEvents(int32_t* keyCode, int32_t* character, int32_t* x, int32_t* y, int32_t* buttons)
 {
     insidePoll = 1;
+    WindowPoll();
     if (pendingCount > 0) {
         lastCharacter = pendingChars[pendingHead];
         pendingHead = (pendingHead + 1) % kPendingChars;

@@ -68,7 +68,7 @@ inline constexpr int32_t MouseRightHeld = 8;
 inline constexpr int32_t kMultiClickTime = 300;
 
 // 1 while the key with this virtual-key code is held. Keys pressed with Alt
-// held and F10 do not set it.
+// held, F10 and F11 do not set it.
 extern uint8_t KeyDown[256];
 
 // 1 while the game is the active program; 0 after the window lost the focus

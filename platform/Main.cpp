@@ -1,7 +1,7 @@
-// Main.cpp -- program entry: the program's folder becomes the working
-// directory, the arguments are kept (and ignored by the game), and the game
-// runs. FreeArguments is the first exit hook, so it runs last, after the
-// sound's and the platform's.
+// Main.cpp -- program entry: the options are read and the settings loaded,
+// the program's folder becomes the working directory, the arguments are kept
+// (the game itself ignores them), and the game runs. FreeArguments is the
+// first exit hook, so it runs last, after the sound's and the platform's.
 #include <unistd.h>
 
 #include <SDL.h>
@@ -13,6 +13,8 @@
 
 #include "flow/Game.h"
 #include "platform/DataDir.h"
+#include "platform/Options.h"
+#include "platform/Settings.h"
 
 static constexpr size_t kModulePathSize = 1024;
 
@@ -114,6 +116,14 @@ static int splitArguments(const std::string& tail)
 
 int main(int argc, char** argv)
 {
+    Options options;
+    const int status = ParseOptions(argc, argv, &options, stdout, stderr);
+    if (status >= 0)
+        return status;
+    SettingsLoad();
+    ApplyOptions(options, &GameSettings);
+    SettingsStartRun();
+
     std::atexit(FreeArguments);
     findModulePath(argc > 0 ? argv[0] : nullptr);
     enterProgramFolder();

@@ -10,6 +10,7 @@
 #include "gfx/Text.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
+#include "platform/Window.h"
 #include "resources/Resources.h"
 #include "rules/SineTable.h"
 
@@ -94,17 +95,7 @@ int CreateMainWindow(int32_t width, int32_t height)
     // driver by name (the tests) gets one.
     if (!usableVideoDriver())
         return 0;
-    // A fullscreen window fills the screen reliably only when it is made at
-    // the desktop's size (a bare X server has no manager to resize it).
-    SDL_DisplayMode desktop;
-    int w = width;
-    int h = height;
-    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
-        w = desktop.w;
-        h = desktop.h;
-    }
-    MainWindow = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
-                                  SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
+    MainWindow = WindowCreate(width, height);
     if (MainWindow == nullptr)
         return 0;
     setWindowIcon();
@@ -116,6 +107,7 @@ int CreateMainWindow(int32_t width, int32_t height)
 void DestroyMainWindow()
 {
     if (MainWindow != nullptr) {
+        WindowForget();
         SDL_DestroyWindow(MainWindow);
         MainWindow = nullptr;
     }

@@ -30,8 +30,8 @@ void PlatformStart(int32_t width, int32_t height);
 // and when called twice.
 void PlatformShutdown();
 
-// Opens the video subsystem and a borderless window titled "Kelvane" that
-// fills the desktop, and hides the mouse pointer. The picture of
+// Opens the video subsystem and the window titled "Kelvane" (full screen or
+// not, as the settings say), and hides the mouse pointer. The picture of
 // width x height is scaled into it by the display. 1 or 0; on 0 whatever was
 // made is left for DestroyMainWindow.
 int CreateMainWindow(int32_t width, int32_t height);

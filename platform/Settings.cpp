@@ -1,8 +1,317 @@
-// Settings.cpp -- the choices kept between runs.
+// Settings.cpp -- the choices kept between runs: the settings file's text,
+// where it lives, and its atomic replacement.
 #include "platform/Settings.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
 
 Settings GameSettings;
 
+// What the file holds (or would, had it been written): the file's values
+// with every change made in play on top, and its lines for other versions.
+static Settings stored;
+static std::string keptLines;
+// GameSettings as of the last look: a field that differs has been changed.
+static Settings seen;
+// Where the file was looked for at the start.
+static std::string filePath;
+// The text last read or written, so that an unchanged file is not rewritten.
+static std::string onDisk;
+// Only a run that loaded the file writes it (never a test of the shell), and
+// not over a file it could not read.
+static bool saving;
+static bool warnedUnwritable;
+
+// A settings file is small; anything longer is not one.
+static constexpr size_t kMaxFileSize = 65536;
+// Other versions' lines are kept up to this many bytes.
+static constexpr size_t kMaxKept = 4096;
+static constexpr int kMaxDigits = 6;
+
+enum class Kind { YesNo, Volume, WindowSize };
+
+struct Field {
+    const char* key;
+    int32_t Settings::*member;
+    Kind kind;
+};
+
+static constexpr Field kFields[] = {
+    {"fullscreen", &Settings::fullscreen, Kind::YesNo},
+    {"window_width", &Settings::windowWidth, Kind::WindowSize},
+    {"window_height", &Settings::windowHeight, Kind::WindowSize},
+    {"volume", &Settings::volume, Kind::Volume},
+    {"muted", &Settings::muted, Kind::YesNo},
+};
+
+static std::string_view trim(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+static bool sameWord(std::string_view a, const char* b)
+{
+    return a.size() == std::strlen(b) && strncasecmp(a.data(), b, a.size()) == 0;
+}
+
+// A value of the field's kind; -1 when it is none.
+static int32_t valueOf(std::string_view text, Kind kind)
+{
+    if (kind == Kind::YesNo) {
+        for (const char* yes : {"1", "yes", "true", "on"})
+            if (sameWord(text, yes))
+                return 1;
+        for (const char* no : {"0", "no", "false", "off"})
+            if (sameWord(text, no))
+                return 0;
+        return -1;
+    }
+    if (text.empty() || text.size() > kMaxDigits)
+        return -1;
+    int32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c - '0');
+    }
+    if (kind == Kind::Volume)
+        return value <= kVolumeSteps ? value : -1;
+    // 0 is "never chosen"
+    return value == 0 || (value >= kSettingsMinWindow && value <= kSettingsMaxWindow) ? value : -1;
+}
+
+static bool isKeyCharacter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+}
+
+// One line, without its newline. false when it makes no sense.
+static bool parseLine(std::string_view line, Settings* settings, std::string* kept)
+{
+    line = trim(line);
+    if (line.empty() || line.front() == '#')
+        return true;
+    for (char c : line)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F)
+            return false;
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos)
+        return false;
+    const std::string_view key = trim(line.substr(0, equals));
+    const std::string_view value = trim(line.substr(equals + 1));
+    if (key.empty())
+        return false;
+    for (char c : key)
+        if (!isKeyCharacter(c))
+            return false;
+    for (const Field& field : kFields) {
+        if (sameWord(key, field.key)) {
+            const int32_t v = valueOf(value, field.kind);
+            if (v < 0)
+                return false;
+            settings->*field.member = v;
+            return true;
+        }
+    }
+    if (kept->size() + line.size() + 1 <= kMaxKept) {
+        kept->append(line);
+        kept->push_back('\n');
+    }
+    return true;
+}
+
+int SettingsParse(const char* bytes, size_t size, Settings* settings, std::string* kept)
+{
+    int firstBad = 0;
+    int number = 1;
+    std::string_view rest(bytes, size);
+    while (!rest.empty()) {
+        const size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        if (!parseLine(line, settings, kept) && firstBad == 0)
+            firstBad = number;
+        number++;
+    }
+    return firstBad;
+}
+
+std::string SettingsFormat(const Settings& settings, const std::string& kept)
+{
+    std::string text =
+        "# Kelvane's settings, kept between runs. The game rewrites this file\n"
+        "# whenever one changes in play: edit it while the game is not running.\n";
+    for (const Field& field : kFields) {
+        const int32_t value = settings.*field.member;
+        text += field.key;
+        text += " = ";
+        text += field.kind == Kind::YesNo ? (value != 0 ? "yes" : "no") : std::to_string(value);
+        text += '\n';
+    }
+    return text + kept;
+}
+
+std::string SettingsPath()
+{
+    // The XDG rule: an empty or relative XDG_CONFIG_HOME counts as unset.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/')
+        return std::string(config) + "/kelvane/settings";
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+        const passwd* user = getpwuid(getuid());
+        home = user != nullptr ? user->pw_dir : nullptr;
+    }
+    if (home == nullptr || home[0] == '\0')
+        return "";
+    return std::string(home) + "/.config/kelvane/settings";
+}
+
+// The whole file, up to one byte past the largest size; errno on failure.
+static int readFile(const std::string& path, std::string* text)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    char buffer[4096];
+    int error = 0;
+    while (text->size() <= kMaxFileSize) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            error = got < 0 ? errno : 0;
+            break;
+        }
+        text->append(buffer, size_t(got));
+    }
+    close(fd);
+    return error;
+}
+
+void SettingsLoad()
+{
+    GameSettings = Settings{};
+    keptLines.clear();
+    onDisk.clear();
+    warnedUnwritable = false;
+    filePath = SettingsPath();
+    const std::string& path = filePath;
+    saving = !path.empty();
+    std::string text;
+    const int error = path.empty() ? ENOENT : readFile(path, &text);
+    if (error == ENOENT || error == ENOTDIR) {
+        // No file yet: the defaults, quietly.
+    } else if (error != 0) {
+        std::fprintf(stderr, "kelvane: cannot read %s (%s): default settings, none saved\n", path.c_str(),
+                     std::strerror(error));
+        saving = false;
+    } else if (text.size() > kMaxFileSize) {
+        std::fprintf(stderr, "kelvane: %s is too large to be a settings file: default settings\n", path.c_str());
+    } else {
+        const int bad = SettingsParse(text.data(), text.size(), &GameSettings, &keptLines);
+        if (bad != 0)
+            std::fprintf(stderr, "kelvane: %s: line %d is not a setting: ignored\n", path.c_str(), bad);
+        onDisk = text;
+    }
+    stored = GameSettings;
+    seen = GameSettings;
+}
+
+void SettingsStartRun()
+{
+    seen = GameSettings;
+}
+
+static int makeFolders(const std::string& folder)
+{
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string part = folder.substr(0, slash);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return errno;
+        if (slash == std::string::npos)
+            return 0;
+    }
+}
+
+static int writeAll(int fd, const std::string& text)
+{
+    for (size_t done = 0; done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        done += size_t(n);
+    }
+    return 0;
+}
+
+// A temporary file beside the old one, on the disk before it is renamed
+// over it: a crash leaves either the old file or the new, whole. 0 or errno.
+static int replaceFile(const std::string& path, const std::string& text)
+{
+    const std::string folder = path.substr(0, path.rfind('/'));
+    int error = makeFolders(folder);
+    if (error != 0)
+        return error;
+    std::string temp = path + ".XXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    error = writeAll(fd, text);
+    if (error == 0 && fsync(fd) != 0)
+        error = errno;
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && std::rename(temp.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        unlink(temp.c_str());
+        return error;
+    }
+    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return 0;
+}
+
 void SettingsChanged()
 {
+    bool changed = false;
+    for (const Field& field : kFields) {
+        if (GameSettings.*field.member != seen.*field.member) {
+            stored.*field.member = GameSettings.*field.member;
+            changed = true;
+        }
+    }
+    seen = GameSettings;
+    if (!changed || !saving)
+        return;
+    const std::string text = SettingsFormat(stored, keptLines);
+    if (text == onDisk)
+        return;
+    const int error = replaceFile(filePath, text);
+    if (error != 0) {
+        if (!warnedUnwritable)
+            std::fprintf(stderr, "kelvane: cannot save the settings in %s (%s)\n", filePath.c_str(),
+                         std::strerror(error));
+        warnedUnwritable = true;
+        return;
+    }
+    onDisk = text;
 }

@@ -4,12 +4,24 @@
 // GameSettings holds the choices in force for this run: the settings file's,
 // then the command line's on top. Whoever changes a choice during play sets
 // the field and calls SettingsChanged, which keeps it for the next run.
+//
+// The file is $XDG_CONFIG_HOME/kelvane/settings (~/.config/kelvane/settings
+// when the variable is unset or empty), lines of "key = value" a person can
+// read and edit. A choice made on the command line holds for its run only:
+// the file keeps its own value for that field until the player changes the
+// field in play.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The volume runs in this many steps above silence.
 inline constexpr int32_t kVolumeSteps = 10;
+
+// The smallest and largest window sizes the file may name.
+inline constexpr int32_t kSettingsMinWindow = 120;
+inline constexpr int32_t kSettingsMaxWindow = 16384;
 
 struct Settings {
     int32_t fullscreen = 1;    // 1 full screen, 0 a window
@@ -21,5 +33,30 @@ struct Settings {
 
 extern Settings GameSettings;
 
-// Keeps GameSettings for the next run.
+// Keeps GameSettings for the next run: every field that changed since the
+// start of the run (or the previous call) is written to the file, at once
+// and atomically. A folder that cannot be written keeps nothing and says so
+// once on standard error.
 void SettingsChanged();
+
+// Reads the settings file into GameSettings. A missing file gives the
+// defaults; an unreadable one the defaults and one line on standard error
+// (and nothing is saved over it this run); lines that make no sense keep
+// their fields' defaults, with one line on standard error.
+void SettingsLoad();
+
+// GameSettings as it stands now (the file's, then the command line's) is
+// where the run starts: SettingsChanged keeps only what changes after this.
+void SettingsStartRun();
+
+// The settings file's path; "" when no folder for it can be found.
+std::string SettingsPath();
+
+// Reads size bytes of settings text into *settings, field by field on top
+// of what it holds. Well-formed "key = value" lines with keys it does not
+// know are appended to *kept as they are, each ending in a newline.
+// Returns the number of the first line that made no sense, 0 when none.
+int SettingsParse(const char* bytes, size_t size, Settings* settings, std::string* kept);
+
+// The text of a settings file holding settings and then the kept lines.
+std::string SettingsFormat(const Settings& settings, const std::string& kept);

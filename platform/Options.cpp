@@ -1,0 +1,69 @@
+// Options.cpp -- the command line and its usage text.
+#include "platform/Options.h"
+
+#include <cstring>
+
+static const char kUsage[] =
+    "Usage: kelvane [OPTION]...\n"
+    "An arcade puzzle game: fire coloured balls into the grid; three or more\n"
+    "of a colour that touch pop, and whatever hung from them drops.\n"
+    "\n"
+    "Options:\n"
+    "      --fullscreen  start in full screen (the default)\n"
+    "      --window      start in a window\n"
+    "      --mute        start with the sound muted\n"
+    "  -h, --help        show this help and exit\n"
+    "      --version     show the version and exit\n"
+    "The choices above hold for one run; changes made in play are kept in\n"
+    "$XDG_CONFIG_HOME/kelvane/settings (~/.config/kelvane/settings).\n"
+    "\n"
+    "Keys:\n"
+    "  Enter             start a game; confirm your name\n"
+    "  Left, Right       turn the cannon (hold to turn faster)\n"
+    "  Up, Down          swing the cannon upright, tilt it further away\n"
+    "  Space             fire\n"
+    "  P, Pause          pause and carry on\n"
+    "  M                 mute and unmute\n"
+    "  +, -              sound louder, softer\n"
+    "  F11, Alt+Enter    switch between full screen and a window\n"
+    "  F10               save a screenshot (Saved-Screen-0.bmp)\n"
+    "  Esc               quit\n"
+    "The keypad's arrows work as arrows while Num Lock is off.\n";
+
+int ParseOptions(int argc, char** argv, Options* options, std::FILE* out, std::FILE* err)
+{
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            std::fputs(kUsage, out);
+            return 0;
+        }
+        if (std::strcmp(arg, "--version") == 0) {
+            std::fputs("Kelvane " KELVANE_VERSION "\n", out);
+            return 0;
+        }
+        if (std::strcmp(arg, "--fullscreen") == 0) {
+            options->fullscreen = 1;
+        } else if (std::strcmp(arg, "--window") == 0) {
+            options->fullscreen = 0;
+        } else if (std::strcmp(arg, "--mute") == 0) {
+            options->muted = 1;
+        } else {
+            if (arg[0] == '-')
+                std::fprintf(err, "kelvane: unrecognized option '%s'\n", arg);
+            else
+                std::fprintf(err, "kelvane: unexpected argument '%s'\n", arg);
+            std::fputs(kUsage, err);
+            return 2;
+        }
+    }
+    return -1;
+}
+
+void ApplyOptions(const Options& options, Settings* settings)
+{
+    if (options.fullscreen >= 0)
+        settings->fullscreen = options.fullscreen;
+    if (options.muted >= 0)
+        settings->muted = options.muted;
+}

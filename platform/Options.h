@@ -1,0 +1,22 @@
+// Options.h -- the command line: the choices it makes for one run, --help
+// and --version.
+#pragma once
+
+#include <cstdio>
+
+#include "platform/Settings.h"
+
+// What the command line chose; -1 for what it left alone.
+struct Options {
+    int fullscreen = -1;
+    int muted = -1;
+};
+
+// Reads argv[1..argc-1] in GNU style. Returns -1 when the game should run,
+// with the choices in *options; otherwise the status to exit with: 0 after
+// --help (usage on out) or --version, 2 after an unknown option or a stray
+// argument (one line naming it, then the usage, on err).
+int ParseOptions(int argc, char** argv, Options* options, std::FILE* out, std::FILE* err);
+
+// Puts the command line's choices over the settings for this run.
+void ApplyOptions(const Options& options, Settings* settings);

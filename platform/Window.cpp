@@ -1,0 +1,190 @@
+// Window.cpp -- full screen or a window, the window's size kept between
+// runs, and whole-pixel scaling of the picture.
+#include "platform/Window.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+
+#include "platform/Display.h"
+#include "platform/Platform.h"
+#include "platform/Settings.h"
+
+static int32_t pictureWidth = 640;
+static int32_t pictureHeight = 480;
+
+// The size last given to the window by the game itself: reports of it are
+// not the player's choice.
+static int askedWidth;
+static int askedHeight;
+// A size the player gave the window, kept once resizing has settled.
+static bool sizePending;
+static int pendingWidth;
+static int pendingHeight;
+static Uint64 pendingSince;
+static bool watching;
+
+// A window dragged to a new size reports every step; the file is written
+// once the size has held this long.
+static constexpr Uint64 kSettleTime = 500;  // ms
+
+static int displayOfWindow()
+{
+    const int index = MainWindow != nullptr ? SDL_GetWindowDisplayIndex(MainWindow) : 0;
+    return index >= 0 ? index : 0;
+}
+
+// The saved size when it still fits the desktop; else the largest whole
+// multiple of the picture that fits its usable area.
+static SDL_Point windowSizeOn(int display)
+{
+    SDL_Rect usable{0, 0, pictureWidth, pictureHeight};
+    if (SDL_GetDisplayUsableBounds(display, &usable) != 0 || usable.w <= 0 || usable.h <= 0)
+        usable = {0, 0, pictureWidth, pictureHeight};
+    const int w = GameSettings.windowWidth;
+    const int h = GameSettings.windowHeight;
+    if (w >= kSettingsMinWindow && h >= kSettingsMinWindow && w <= usable.w && h <= usable.h)
+        return {w, h};
+    const int factor = std::min(usable.w / pictureWidth, usable.h / pictureHeight);
+    if (factor >= 1)
+        return {pictureWidth * factor, pictureHeight * factor};
+    // A desktop smaller than the picture: the largest window of its shape.
+    const int fitted = std::max(kSettingsMinWindow, std::min(usable.w, usable.h * pictureWidth / pictureHeight));
+    return {fitted, fitted * pictureHeight / pictureWidth};
+}
+
+static bool isFullscreen()
+{
+    return (SDL_GetWindowFlags(MainWindow) & SDL_WINDOW_FULLSCREEN) != 0;
+}
+
+void WindowFitPicture(SDL_Renderer* renderer)
+{
+    if (renderer == nullptr || MainWindow == nullptr)
+        return;
+    // The window's own size: the renderer's may not have caught up yet
+    // while a resize is being reported.
+    int w = 0;
+    int h = 0;
+    SDL_GetWindowSizeInPixels(MainWindow, &w, &h);
+    const bool fits = w >= pictureWidth && h >= pictureHeight;
+    SDL_RenderSetIntegerScale(renderer, fits ? SDL_TRUE : SDL_FALSE);
+}
+
+// Window events are seen as they arrive, before the frame loop takes them:
+// the next frame is already scaled for the new size.
+static int SDLCALL watchWindow(void* userdata, SDL_Event* event)
+{
+    (void)userdata;
+    if (event->type != SDL_WINDOWEVENT || MainWindow == nullptr ||
+        event->window.windowID != SDL_GetWindowID(MainWindow) || event->window.event != SDL_WINDOWEVENT_SIZE_CHANGED)
+        return 0;
+    WindowFitPicture(DisplayRenderer);
+    const int w = event->window.data1;
+    const int h = event->window.data2;
+    if (isFullscreen())
+        return 0;
+    // The game's own resizing passes through other sizes on its way.
+    if (w == askedWidth && h == askedHeight) {
+        sizePending = false;
+    } else {
+        sizePending = true;
+        pendingWidth = w;
+        pendingHeight = h;
+        pendingSince = SDL_GetTicks64();
+    }
+    return 0;
+}
+
+SDL_Window* WindowCreate(int32_t width, int32_t height)
+{
+    pictureWidth = width;
+    pictureHeight = height;
+    sizePending = false;
+    SDL_Window* window;
+    if (GameSettings.fullscreen) {
+        // A full-screen window fills the screen reliably only when it is made
+        // at the desktop's size (a bare X server has no manager to resize it).
+        SDL_DisplayMode desktop;
+        int w = width;
+        int h = height;
+        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+            w = desktop.w;
+            h = desktop.h;
+        }
+        window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                                  SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
+    } else {
+        const SDL_Point size = windowSizeOn(0);
+        askedWidth = size.x;
+        askedHeight = size.y;
+        window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.x, size.y,
+                                  SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
+    }
+    if (window == nullptr)
+        return nullptr;
+    // As small as the settings allow; the picture is shrunk into it.
+    SDL_SetWindowMinimumSize(window, kSettingsMinWindow, kSettingsMinWindow);
+    if (!watching)
+        SDL_AddEventWatch(watchWindow, nullptr);
+    watching = true;
+    return window;
+}
+
+static void keepPendingSize()
+{
+    if (!sizePending)
+        return;
+    sizePending = false;
+    // (A window manager may not honour the minimum size.)
+    GameSettings.windowWidth = std::clamp(pendingWidth, kSettingsMinWindow, kSettingsMaxWindow);
+    GameSettings.windowHeight = std::clamp(pendingHeight, kSettingsMinWindow, kSettingsMaxWindow);
+    SettingsChanged();
+}
+
+void WindowForget()
+{
+    keepPendingSize();
+    if (watching)
+        SDL_DelEventWatch(watchWindow, nullptr);
+    watching = false;
+}
+
+void WindowPoll()
+{
+    if (sizePending && SDL_GetTicks64() - pendingSince >= kSettleTime)
+        keepPendingSize();
+}
+
+void WindowToggleFullscreen()
+{
+    if (MainWindow == nullptr)
+        return;
+    const int display = displayOfWindow();
+    if (isFullscreen()) {
+        SDL_SetWindowFullscreen(MainWindow, 0);
+        SDL_SetWindowResizable(MainWindow, SDL_TRUE);
+        const SDL_Point size = windowSizeOn(display);
+        askedWidth = size.x;
+        askedHeight = size.y;
+        SDL_SetWindowSize(MainWindow, size.x, size.y);
+        SDL_SetWindowPosition(MainWindow, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+                              SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+        GameSettings.fullscreen = 0;
+    } else {
+        keepPendingSize();
+        // Without a window manager nobody would resize the window for full
+        // screen: it is given the display's bounds first.
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(display, &bounds) == 0) {
+            askedWidth = bounds.w;
+            askedHeight = bounds.h;
+            SDL_SetWindowPosition(MainWindow, bounds.x, bounds.y);
+            SDL_SetWindowSize(MainWindow, bounds.w, bounds.h);
+        }
+        SDL_SetWindowFullscreen(MainWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        GameSettings.fullscreen = 1;
+    }
+    WindowFitPicture(DisplayRenderer);
+    SettingsChanged();
+}

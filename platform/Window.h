@@ -1,0 +1,34 @@
+// Window.h -- the main window: full screen or a window of its own, its size,
+// and how the picture is scaled into it.
+//
+// Full screen fills the desktop; a window opens at the size the player last
+// gave it, or else at the largest whole multiple of the picture that fits
+// the desktop's usable area. Either way the picture is scaled by the largest
+// whole factor that fits, centred between black bars; only a window smaller
+// than the picture shrinks it to fit.
+#pragma once
+
+#include <cstdint>
+
+struct SDL_Window;
+struct SDL_Renderer;
+
+// Makes the window for a width x height picture, full screen or not as
+// GameSettings says, and starts following its size. Null on failure.
+SDL_Window* WindowCreate(int32_t width, int32_t height);
+
+// Keeps a pending window size and stops following the window; the caller
+// destroys it.
+void WindowForget();
+
+// Switches the main window between full screen and a window and keeps the
+// choice in the settings. F11 and Alt+Enter.
+void WindowToggleFullscreen();
+
+// Sets the renderer's scaling for the window's present size: whole pixels
+// while the picture fits at least once, shrunk to fit otherwise.
+void WindowFitPicture(SDL_Renderer* renderer);
+
+// Called once per event poll: a new window size is kept in the settings once
+// the player has stopped resizing for a moment.
+void WindowPoll();
