@@ -243,29 +243,6 @@ TEST_F(Flow, HeldArrowsAndTimersFollowTheFrameTimeCappedAtATenthOfASecond)
     ExpectLevelLayout(4);
 }
 
-TEST_F(Flow, WholeGamePlayedToTheNameEntry)
-{
-    // Fire whenever a ball waits, along a fan of angles, until the third lost
-    // ball; then the player types a name.
-    static constexpr int32_t kFan[] = {0, 60, 1380, 120, 1320, 180, 1260, 240, 1200};
-    ASSERT_EQ(Frame(CharEnter), 0);
-    script.typing = "Zed\r";
-    int losses = 0, shots = 0, frames = 0;
-    for (int32_t lastLose = 0; game.playing == 1 && frames < 20000; frames++) {
-        if (game.ballInFlight == 0 && game.popTimer == 0 && game.slideTimer == 0 && game.loseTimer == 0)
-            game.aimAngle = kFan[shots++ % 9];
-        Frame(kSpace, 50000);
-        losses += game.loseTimer > 0 && lastLose == 0;
-        lastLose = game.loseTimer;
-    }
-    ASSERT_EQ(game.playing, 0) << "no game over in " << frames << " frames";
-    EXPECT_TRUE(losses == 3 && shots > 10 && game.score > 0) << losses << " " << shots << " " << game.score;
-    char first[64];
-    std::snprintf(first, sizeof first, "1     %-9d  Zed", game.score);
-    EXPECT_EQ(highlightRank, 0);
-    EXPECT_EQ(ReadFile("Kelvane.scores").substr(0, 256), Padded(first) + Padded("2"));
-}
-
 TEST_F(Flow, ScoreFileIsLoadedWithEveryLineEndedAndSavedAsTheTable)
 {
     // A short file fills what it covers, the last line in part; of a long
