@@ -29,9 +29,6 @@ namespace {
 
 constexpr int32_t kSpace = 32, kStartX = 304 * 256, kStartY = 391 * 256;
 
-// A window-close request, which the real poll answers by ending the process
-// through the exit hooks.
-constexpr int32_t kQuit = -1;
 struct {
     std::deque<int32_t> events;  // characters, one per poll
     std::string typing;          // then these, then empty polls
@@ -48,8 +45,6 @@ void ScriptedPoll(int32_t* keyCode, int32_t* character, int32_t*, int32_t*, int3
         *character = static_cast<unsigned char>(script.typing.front());
         script.typing.erase(0, 1);
     }
-    if (*character == kQuit)
-        std::exit(0);
 }
 
 std::string ReadFile(const char* name)
@@ -320,27 +315,6 @@ TEST_F(Flow, FailedSaveLeavesTheOldFileAndNoLeftovers)
     std::filesystem::create_directories("Kelvane.scores/keep");  // cannot be renamed
     SaveScores();
     EXPECT_FALSE(std::filesystem::exists("Kelvane.scores.tmp"));
-}
-
-// The lose effect ends a game of 640 points; in the name entry the player
-// types `name` and closes the window.
-void GameOverThenClose(const char* name)
-{
-    game = GameState{kStartX, kStartY, 0, 0, 1, 1, 55, 0, 0, 0, 0, 640, 0, 1, 0, 0, 1};
-    script.events = {0};
-    for (const char* p = name; *p != '\0'; p++)
-        script.events.push_back(*p);
-    script.events.push_back(kQuit);
-    GameFrame();
-}
-
-TEST_F(Flow, WindowClosedDuringNameEntryKeepsTheNewScore)
-{
-    GTEST_FLAG_SET(death_test_style, "fast");
-    EXPECT_EXIT(GameOverThenClose("Jo"), testing::ExitedWithCode(0), "");
-    EXPECT_EQ(ReadFile("Kelvane.scores").substr(0, 129), Padded("1     640        Jo") + "2");
-    EXPECT_EXIT(GameOverThenClose(""), testing::ExitedWithCode(0), "");  // as Enter would
-    EXPECT_EQ(ReadFile("Kelvane.scores").substr(0, 128), Padded("1     640        Nobody"));
 }
 
 // --- The scene -------------------------------------------------------------
