@@ -100,7 +100,7 @@ screenshot() {
     local file=$GAME_DIR/Saved-Screen-0.bmp i
     rm -f "$file"
     key F10
-    for i in $(seq 50); do
+    for i in $(seq 150); do
         if [ "$(stat -c %s "$file" 2>/dev/null)" = 1228854 ]; then
             sleep 0.2
             cp "$file" "$E2E_OUT/$1.bmp"

@@ -26,6 +26,28 @@ folder_holds() {
     [ "$(ls "$GAME_DIR" | tr '\n' ' ')" = "$1" ] || fail "the program's folder holds: $(ls "$GAME_DIR")"
 }
 
+# shows X Y COLOUR TEXT: the screen shows that text within 10 s (a loaded
+# machine may take a while over typed keys).
+shows() {
+    local i
+    for i in $(seq 20); do
+        capture shown
+        [ "$(text shown "$1" "$2" "${#4}" "$3")" = "$4" ] && return
+        sleep 0.5
+    done
+    expect_text shown "$@"
+}
+
+# entry_closed: the name entry's box is gone within 10 s.
+entry_closed() {
+    local i
+    for i in $(seq 20); do
+        [ -z "$(entry_row)" ] && return
+        sleep 0.5
+    done
+    fail "the name entry is still open"
+}
+
 # A table of two scores and eight bare ranks.
 two_scores() {
     padded_line "1     5000       Ida"
@@ -170,12 +192,10 @@ scenario_read_only() {
     key Return
     play_to_entry
     xdotool type --delay 120 "Ro"
-    key Return
-    sleep 1
-    key F10  # cannot write its picture here either
-    sleep 0.5
-    capture after
-    expect_text after 204 $((204 + 8 * ENTRY_ROW)) $WHITE "$(printf '%-2d    %-9d  %s' $((ENTRY_ROW + 1)) "$SCORE" Ro)"
+    shows 340 $((204 + 8 * ENTRY_ROW)) $WHITE "Ro"
+    key Return F10  # F10 cannot write its picture here either
+    entry_closed
+    shows 204 $((204 + 8 * ENTRY_ROW)) $WHITE "$(printf '%-2d    %-9d  %s' $((ENTRY_ROW + 1)) "$SCORE" Ro)"
     expect_exit read-only
     cmp -s "$E2E_OUT/read-only.scores" "$GAME_DIR/Kelvane.scores" || fail "the score file changed"
     folder_holds "Kelvane.scores kelvane "
@@ -210,11 +230,9 @@ scenario_game_over() {
     done
     [[ $seen == *$WHITE* && $seen == *$NAVY* ]] || fail "the cursor does not blink:$seen"
     xdotool type --delay 120 "Eve"
-    sleep 0.5
-    capture typed
-    expect_text typed 340 204 $WHITE "Eve"
+    shows 340 204 $WHITE "Eve"
     key Return
-    sleep 1
+    entry_closed
     screenshot final
     keep final
     # The file: 1280 bytes, line 0 as designed, the others only numbered;
@@ -235,7 +253,7 @@ scenario_game_over() {
     sleep 0.5
     play_to_entry
     xdotool type --delay 120 "Q"
-    sleep 0.5
+    shows 340 $((204 + 8 * ENTRY_ROW)) $WHITE "Q"
     kill -TERM "$GAME_PID"
     wait_game 10
     [ "$GAME_STATUS" -eq 0 ] || fail "closing the window in the name entry ended with status $GAME_STATUS"
