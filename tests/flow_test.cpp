@@ -179,18 +179,8 @@ TEST_F(Flow, ShotPopsClearsTheLevelAndSlidesIntoTheNext)
 
 TEST_F(Flow, HeldArrowsAndTimersFollowTheFrameTimeCappedAtATenthOfASecond)
 {
-    // Steps of 0, 0, 1, ... and from the thirtieth frame on 14 (16667 x 30 /
-    // 35000); released, the count starts again.
-    game.aimAngle = kAimLeftLimit;
-    KeyDown[VkRight] = 1;
-    int32_t angle[34];
-    for (int32_t& a : angle)
-        Frame(), a = game.aimAngle;
-    EXPECT_TRUE(angle[1] == kAimLeftLimit && angle[2] == kAimLeftLimit + 1 && angle[33] == (angle[32] + 14) % 1440);
-    KeyDown[VkRight] = 0;
-    Frame();
-    EXPECT_EQ(aimRepeat, 0);
-
+    // (How fast a held arrow turns, and how far a shot flies in a frame,
+    // the recorded games replay exactly.)
     StartOnEmptyBoard(1000);  // up recentres, down tilts away, during the pop as well
     game.aimAngle = 300;
     aimRepeat = 29;
@@ -210,14 +200,7 @@ TEST_F(Flow, HeldArrowsAndTimersFollowTheFrameTimeCappedAtATenthOfASecond)
     Frame(0, -40000);  // a clock that went backwards: no time at all
     EXPECT_TRUE(elapsed == 0 && game.popTimer == pop - 200);
 
-    // Fired straight up in a stalled frame, the ball flies 60 pixels.
     KeyDown[VkRight] = 0;
-    StartOnEmptyBoard();
-    board.cells[0][5].color = 1;
-    game.aimAngle = 0;
-    Frame(kSpace, 2000000000);
-    EXPECT_TRUE(game.ballInFlight == 1 && game.ballX == kStartX && game.ballY == kStartY - 60 * 256);
-
     // Timers move in whole half milliseconds; a lost ball costs a credit and
     // lays the level out again.
     StartOnEmptyBoard(1024);
