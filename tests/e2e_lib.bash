@@ -70,7 +70,7 @@ start_game() {
     (cd / && exec env SDL_AUDIODRIVER=dummy "$@" "$GAME_DIR/kelvane" >"$E2E_OUT/game.log" 2>&1) &
     GAME_PID=$!
     local window
-    window=$(timeout 30 xdotool search --sync --name '^Kelvane$' | head -1)
+    window=$(timeout 60 xdotool search --sync --name '^Kelvane$' | head -1)
     [ -n "$window" ] || fail "the game window did not appear: $(head -5 "$E2E_OUT/game.log")"
     xdotool windowfocus "$window" 2>/dev/null
     sleep 1
