@@ -9,7 +9,7 @@ GENERATOR  := -G Ninja
 # Seconds each fuzz target runs: FUZZ_SECONDS for `make fuzz`, the short
 # smoke run in `make test`.
 FUZZ_SECONDS       ?= 300
-FUZZ_SMOKE_SECONDS ?= 60
+FUZZ_SMOKE_SECONDS ?= 40
 # Seconds the key monkey plays the sanitizer build: SOAK_SECONDS for
 # `make soak`, the shorter run in `make test`.
 SOAK_SECONDS       ?= 900

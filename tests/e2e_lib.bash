@@ -1,7 +1,8 @@
-# e2e_lib.bash -- sourced by the end-to-end scripts (tests/e2e_*.sh): a private
-# X server, the real game started from a fresh folder that holds only a copy
-# of the executable, keys sent through XTEST, screen captures, and the game's
-# 8x8 text read back from the pixels.
+# e2e_lib.bash -- sourced by the end-to-end scripts (tests/e2e_*.sh and the
+# scenario driver tests/e2e_scenarios.bash): a private X server, the real
+# game started from a fresh folder that holds only a copy of the executable,
+# keys sent through XTEST, screen captures, and the game's 8x8 text read back
+# from the pixels.
 #
 # A script is run as: bash tests/e2e_<name>.sh <path to kelvane> <scratch dir>
 # Pictures worth looking at are also copied to /tmp/e2e/<name>-*.png.
@@ -10,15 +11,12 @@ set -u
 
 E2E_BIN=$(readlink -f "$1")
 E2E_OUT=$2
-E2E_NAME=$(basename "$0" .sh)
+E2E_NAME=${E2E_NAME:-$(basename "$0" .sh)}
 E2E_FONT=$(dirname "$E2E_BIN")/res/MyFnt.raw
 E2E_SHOTS=/tmp/e2e
 CONVERT=convert-im6.q16
 
-XVFB_PID=
-GAME_PID=
-GAME_DIR=
-GAME_STATUS=
+XVFB_PID= GAME_PID= GAME_DIR= GAME_STATUS=
 
 fail() {
     echo "FAIL ($E2E_NAME): $*" >&2
@@ -35,10 +33,7 @@ e2e_cleanup() {
         sleep 1
         kill -KILL "$GAME_PID" 2>/dev/null
     fi
-    if [ -n "$XVFB_PID" ]; then
-        kill -TERM "$XVFB_PID" 2>/dev/null
-        wait "$XVFB_PID" 2>/dev/null
-    fi
+    [ -n "$XVFB_PID" ] && kill -TERM "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
 }
 trap e2e_cleanup EXIT
 
@@ -46,6 +41,7 @@ trap e2e_cleanup EXIT
 [ -s "$E2E_FONT" ] || fail "the 8x8 font the text is read back with is missing: $E2E_FONT"
 rm -rf "$E2E_OUT"
 mkdir -p "$E2E_OUT" "$E2E_SHOTS"
+E2E_OUT=$(readlink -f "$E2E_OUT")
 
 # A 640x480 X server of our own; the display number comes back on a pipe.
 start_x() {
@@ -54,10 +50,7 @@ start_x() {
     XVFB_PID=$!
     local i
     for i in $(seq 100); do
-        if [ "$(wc -l <"$E2E_OUT/display")" -ge 1 ]; then
-            export DISPLAY=:$(head -1 "$E2E_OUT/display")
-            return
-        fi
+        [ -s "$E2E_OUT/display" ] && export DISPLAY=:$(head -1 "$E2E_OUT/display") && return
         sleep 0.1
     done
     fail "Xvfb did not start"
@@ -71,14 +64,14 @@ new_folder() {
     cp "$E2E_BIN" "$GAME_DIR/kelvane"
 }
 
-# start_game [VAR=value ...]: starts the copy from another working directory
-# with arguments it must ignore, waits for its window and gives it the focus.
+# start_game [VAR=value | command ...]: starts the copy from another working
+# directory through env, waits for its window and gives it the focus.
 start_game() {
-    (cd / && exec env SDL_AUDIODRIVER=dummy "$@" "$GAME_DIR/kelvane" --ignored "two words" >"$E2E_OUT/game.log" 2>&1) &
+    (cd / && exec env SDL_AUDIODRIVER=dummy "$@" "$GAME_DIR/kelvane" >"$E2E_OUT/game.log" 2>&1) &
     GAME_PID=$!
     local window
-    window=$(timeout 30 xdotool search --sync --name '^Kelvane$' | head -1)
-    [ -n "$window" ] || fail "the game window did not appear"
+    window=$(timeout 60 xdotool search --sync --name '^Kelvane$' | head -1)
+    [ -n "$window" ] || fail "the game window did not appear: $(head -5 "$E2E_OUT/game.log")"
     xdotool windowfocus "$window" 2>/dev/null
     sleep 1
 }
@@ -89,8 +82,7 @@ wait_game() {
     for i in $(seq $(($1 * 10))); do
         if ! kill -0 "$GAME_PID" 2>/dev/null; then
             wait "$GAME_PID"
-            GAME_STATUS=$?
-            GAME_PID=
+            GAME_STATUS=$? GAME_PID=
             return 0
         fi
         sleep 0.1
@@ -105,12 +97,11 @@ key() {
 # screenshot NAME: F10, then waits for a new "Saved-Screen-0.bmp" in the
 # program's folder and keeps a copy as NAME.bmp.
 screenshot() {
-    local file=$GAME_DIR/Saved-Screen-0.bmp
+    local file=$GAME_DIR/Saved-Screen-0.bmp i
     rm -f "$file"
     key F10
-    local i
-    for i in $(seq 50); do
-        if [ -s "$file" ] && [ "$(stat -c %s "$file")" -eq 1228854 ]; then
+    for i in $(seq 150); do
+        if [ "$(stat -c %s "$file" 2>/dev/null)" = 1228854 ]; then
             sleep 0.2
             cp "$file" "$E2E_OUT/$1.bmp"
             return
@@ -157,39 +148,28 @@ count() {
 # with the most set bits whose every set bit is lit in the colour (so pixels
 # of the same colour behind the text do not matter); otherwise a blank.
 text() {
-    local width=$(($4 * 8))
     {
         od -An -v -tu1 "$E2E_FONT"
         echo "--"
-        $CONVERT "$(image_of "$1")" -alpha off -crop "${width}x8+$2+$3" +repage -depth 8 txt:- | tail -n +2
+        $CONVERT "$(image_of "$1")" -alpha off -crop "$(($4 * 8))x8+$2+$3" +repage -depth 8 txt:- | tail -n +2
     } | awk -v n="$4" -v colour="#$5" '
-        BEGIN { font = 1; k = 0 }
-        $1 == "--" { font = 0; next }
-        font { for (i = 1; i <= NF; i++) glyph[k++] = $i; next }
-        {
-            split($1, xy, "[,:]")
-            if ($3 == colour) lit[xy[1] "," xy[2]] = 1
-        }
+        $1 == "--" { pixels = 1; next }
+        !pixels { for (i = 1; i <= NF; i++) glyph[k++] = $i; next }
+        $3 == colour { split($1, xy, "[,:]"); lit[xy[1] "," xy[2]] = 1 }
         END {
-            out = ""
             for (cell = 0; cell < n; cell++) {
                 best = " "; bestBits = 0
                 for (c = 33; c <= 126; c++) {
                     bits = 0; ok = 1
-                    for (row = 0; row < 8 && ok; row++) {
-                        b = glyph[c * 8 + row]
-                        for (col = 0; col < 8; col++) {
-                            if (int(b / 2 ^ (7 - col)) % 2 == 1) {
-                                bits++
-                                if (!((cell * 8 + col) "," row in lit)) { ok = 0; break }
-                            }
+                    for (b = 0; b < 64 && ok; b++)
+                        if (int(glyph[c * 8 + int(b / 8)] / 2 ^ (7 - b % 8)) % 2 == 1) {
+                            bits++
+                            ok = (((cell * 8 + b % 8) "," int(b / 8)) in lit)
                         }
-                    }
                     if (ok && bits > bestBits) { best = sprintf("%c", c); bestBits = bits }
                 }
-                out = out best
+                printf "%s", best
             }
-            printf "%s", out
         }'
 }
 
@@ -208,8 +188,6 @@ padded_line() {
 # differ A B X Y W H: how many pixels of the rectangle differ between two
 # pictures.
 differ() {
-    $CONVERT "$(image_of "$1")" -alpha off -crop "$5x$6+$3+$4" +repage "$E2E_OUT/differ-a.png"
-    $CONVERT "$(image_of "$2")" -alpha off -crop "$5x$6+$3+$4" +repage "$E2E_OUT/differ-b.png"
-    compare-im6.q16 -metric AE "$E2E_OUT/differ-a.png" "$E2E_OUT/differ-b.png" null: 2>&1 |
+    compare-im6.q16 -alpha off -metric AE "$(image_of "$1")[$5x$6+$3+$4]" "$(image_of "$2")[$5x$6+$3+$4]" null: 2>&1 |
         awk '{ printf "%d", $1 }'
 }

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 static uint32_t u32(const uint8_t* p)
@@ -19,91 +18,66 @@ static uint32_t u32(const uint8_t* p)
 static uint32_t expectedPixel(const uint8_t* bytes, int32_t width, int32_t height, int32_t x, int32_t y)
 {
     const int bits = bytes[14] | bytes[15] << 8;
-    const uint32_t used = u32(bytes + 32);
-    const size_t colours = used != 0 ? used : (size_t(1) << bits);
+    const size_t colours = u32(bytes + 32) != 0 ? u32(bytes + 32) : (size_t(1) << bits);
     const size_t stride = (size_t(width) * size_t(bits) + 31) / 32 * 4;
     const uint8_t* row = bytes + 40 + colours * 4 + size_t(height - 1 - y) * stride;
-    uint32_t index = bits == 8 ? row[x] : (x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 0x0F);
-    const uint8_t* e = bytes + 40 + size_t(index) * 4;
-    return uint32_t(e[2]) << 16 | uint32_t(e[1]) << 8 | e[0];
+    const uint32_t index = bits == 8 ? row[x] : (x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 0x0F);
+    return u32(bytes + 40 + size_t(index) * 4) & 0xFFFFFF;
 }
 
-static void checkUnchanged(Image* image, uint32_t marker)
+// Decodes into a new w x h Image cleared to `marker`; aborts unless every
+// pixel is what `want` says (the marker when the decode is refused).
+template <class Want>
+static bool decode(const uint8_t* bytes, size_t size, int32_t w, int32_t h, uint32_t marker, Want want)
 {
+    Image image;
+    if (!ImageCreate(&image, nullptr, w, h, 1))
+        return false;
+    ImageClear(&image, marker);
+    const bool ok = ImageDecodeDib(&image, bytes, size) != 0;
     uint32_t* pixels;
     int32_t pitch;
-    ImageLock(image, image, &pixels, &pixels, &pitch, &pitch);
-    for (int32_t y = 0; y < image->height; ++y)
-        for (int32_t x = 0; x < image->width; ++x)
-            if (pixels[size_t(y) * size_t(pitch) + size_t(x)] != marker)
+    ImageLock(&image, &image, &pixels, &pixels, &pitch, &pitch);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            if (pixels[size_t(y) * size_t(pitch) + size_t(x)] != (ok ? want(x, y) : marker))
                 std::abort();
-    ImageUnlock(image, image);
+    ImageUnlock(&image, &image);
+    if (ok) {
+        // Drawn the ways the game draws its pictures: keyed and blended onto
+        // a small screen at offsets taken from the bytes, tested for overlap.
+        Image screen;
+        if (!ImageCreate(&screen, nullptr, 48, 40, 1))
+            std::abort();
+        const int32_t dx = int32_t(bytes[size - 1] % 64) - 32, dy = int32_t(bytes[size - 2] % 64) - 32;
+        ImageBlitKeyed(&image, 0, 0, &screen, dx, dy, w, h);
+        ImageBlendKeyed(&image, 0, 0, &screen, dy, dx, w, h, bytes[size - 3]);
+        volatile int overlap = ImageOverlap(&image, dx, dy, &image, dy, dx);
+        (void)overlap;
+        ImageRelease(&screen);
+    }
+    ImageRelease(&image);
+    return ok;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // The bytes in a buffer of exactly their size, so that a read past the
     // end is caught even for the header.
-    std::vector<uint8_t> copy(data, data + size);
+    const std::vector<uint8_t> copy(data, data + size);
     const uint8_t* bytes = copy.data();
-
-    int32_t width = 0;
-    int32_t height = 0;
+    int32_t width = 0, height = 0;
+    auto never = [](int32_t, int32_t) -> uint32_t { std::abort(); };
     if (!DibSize(bytes, size, &width, &height)) {
-        // Refused: an Image of any size is left untouched by the decode.
-        Image image;
-        if (!ImageCreate(&image, nullptr, 3, 2, 1))
+        if (decode(bytes, size, 3, 2, 0x123456, never))  // refused: any Image is left untouched
             std::abort();
-        ImageClear(&image, 0x123456);
-        if (ImageDecodeDib(&image, bytes, size) != 0)
-            std::abort();
-        checkUnchanged(&image, 0x123456);
-        ImageRelease(&image);
         return 0;
     }
     if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
         std::abort();
-
-    // One pixel wider: the decode must refuse a size that differs.
-    Image wrong;
-    if (ImageCreate(&wrong, nullptr, width + 1, height, 1)) {
-        ImageClear(&wrong, 0x00ABCDEF);
-        if (ImageDecodeDib(&wrong, bytes, size) != 0)
-            std::abort();
-        checkUnchanged(&wrong, 0x00ABCDEF);
-        ImageRelease(&wrong);
-    }
-
-    Image image;
-    if (!ImageCreate(&image, nullptr, width, height, 1))
-        return 0;
-    ImageClear(&image, 0x00FEDCBA);
-    if (ImageDecodeDib(&image, bytes, size)) {
-        uint32_t* pixels;
-        int32_t pitch;
-        ImageLock(&image, &image, &pixels, &pixels, &pitch, &pitch);
-        for (int32_t y = 0; y < height; ++y)
-            for (int32_t x = 0; x < width; ++x)
-                if (pixels[size_t(y) * size_t(pitch) + size_t(x)] != expectedPixel(bytes, width, height, x, y))
-                    std::abort();
-        ImageUnlock(&image, &image);
-
-        // The decoded picture drawn the ways the game draws its pictures:
-        // keyed onto a small screen at an offset taken from the bytes, and
-        // tested for overlap with itself.
-        Image screen;
-        if (!ImageCreate(&screen, nullptr, 48, 40, 1))
-            std::abort();
-        const int32_t dx = int32_t(bytes[size - 1] % 64) - 32;
-        const int32_t dy = int32_t(bytes[size - 2] % 64) - 32;
-        ImageBlitKeyed(&image, 0, 0, &screen, dx, dy, width, height);
-        ImageBlendKeyed(&image, 0, 0, &screen, dy, dx, width, height, bytes[size - 3]);
-        volatile int overlap = ImageOverlap(&image, dx, dy, &image, dy, dx);
-        (void)overlap;
-        ImageRelease(&screen);
-    } else {
-        checkUnchanged(&image, 0x00FEDCBA);
-    }
-    ImageRelease(&image);
+    if (decode(bytes, size, width + 1, height, 0xABCDEF, never))  // a size that differs is refused
+        std::abort();
+    decode(bytes, size, width, height, 0xFEDCBA,
+           [&](int32_t x, int32_t y) { return expectedPixel(bytes, width, height, x, y); });
     return 0;
 }

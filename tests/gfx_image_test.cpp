@@ -169,21 +169,6 @@ static std::vector<unsigned char> makeDib(int32_t w, int32_t h, int bits, Index 
     return b;
 }
 
-TEST(GfxDib, OddWidthsDecodeTopRowFirst)
-{
-    for (int bits : {4, 8})
-        for (uint32_t used : {0u, 3u})  // a shortened table: the 0xE padding nibble is no pixel
-            for (int32_t w : {1, 3, 5, 7, 33}) {
-                auto index = [&](int32_t x, int32_t y) { return uint32_t(x * 21 + y * 35) % (used ? used : 1u << bits); };
-                const std::vector<unsigned char> dib = makeDib(w, 4, bits, index, used);
-                TestImage img(w, 4);
-                ASSERT_EQ(ImageDecodeDib(&img.image, dib.data(), dib.size()), 1) << bits << " " << w;
-                for (int32_t y = 0; y < 4; ++y)
-                    for (int32_t x = 0; x < w; ++x)
-                        ASSERT_EQ(img.at(x, y), tableColour(index(x, y)) & 0xFFFFFF) << w << ": " << x << "," << y;
-            }
-}
-
 // Each damaged bitmap is refused and leaves the Image unchanged.
 TEST(GfxDib, MalformedBytesAreRefused)
 {
