@@ -33,6 +33,10 @@ void NewGame();
 extern int32_t elapsed;
 inline constexpr int32_t kMaxElapsed = 100000;
 
+// A held arrow turns the cannon by elapsed x aimRepeat / kAimDivisor
+// quarter-degrees in a frame.
+inline constexpr int32_t kAimDivisor = 35000;
+
 // Where the frame loop and the name entry take their events and their clock:
 // PollEvents and FrameTimer. Tests put scripted ones here to replay a game
 // frame by frame.

@@ -11,12 +11,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "flow/Controls.h"
 #include "flow/Game.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
+#include "platform/Mouse.h"
 #include "sound/Sound.h"
 
 static constexpr const char* kScoreFile = "Kelvane.scores";
@@ -185,6 +187,8 @@ void EnterName(char* buffer, int32_t maxLength, int32_t x, int32_t y)
 {
     int32_t length = 0;
     buffer[0] = '\0';
+    // The pointer is free while the player types (or clicks away).
+    MouseRelease();
     for (;;) {
         int32_t keyCode = 0;
         int32_t character = 0;
@@ -199,6 +203,9 @@ void EnterName(char* buffer, int32_t maxLength, int32_t x, int32_t y)
         drawEntry(buffer, length, maxLength, x, y);
 
         if (character == CharEnter || character == CharEscape) {
+            return;
+        }
+        if (ControlsEditName(buffer, &length, maxLength)) {
             return;
         }
         if (character >= kCharFirstPrintable && character <= kCharLastPrintable && length < maxLength) {
