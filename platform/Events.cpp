@@ -336,6 +336,8 @@ void InputReset()
     lastCharacter = 0;
     pendingHead = 0;
     pendingCount = 0;
+    clickCount = 0;
+    lastPressTime = 0;
 }
 
 void OnLeftButton(int32_t pressed)

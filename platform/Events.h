@@ -85,7 +85,8 @@ extern int32_t MouseButtons;
 // 0 through the exit hooks.
 void PollEvents(int32_t* keyCode, int32_t* character, int32_t* mouseX, int32_t* mouseY, int32_t* buttons);
 
-// Clears the held keys and the pending key, Alt key and character.
+// Clears the held keys, the pending key, Alt key and character, and the run
+// of quick clicks.
 void InputReset();
 
 // Records what one event means for the input state. Does nothing outside
