@@ -4,11 +4,8 @@
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "flow/Controls.h"
 #include "flow/Game.h"
@@ -19,24 +16,23 @@
 #include "platform/Mouse.h"
 #include "platform/Platform.h"
 #include "platform/Settings.h"
-#include "platform/Timing.h"
 #include "rules/GameState.h"
 #include "rules/Shot.h"
 #include "sound/Sound.h"
 
 namespace {
 
-void Push(SDL_Event e) { e.window.windowID = SDL_GetWindowID(MainWindow), SDL_PushEvent(&e); }
 void Frames(int n = 1) { while (n-- > 0) ASSERT_EQ(GameFrame(), 0); }
+void Push(SDL_Event e, int frames = 1) { e.window.windowID = SDL_GetWindowID(MainWindow), SDL_PushEvent(&e), Frames(frames); }
+void Key(SDL_Keycode sym) { SDL_Event e{SDL_KEYDOWN}; e.key.keysym.sym = sym, Push(e); }
+void Type(const char* text) { SDL_Event e{SDL_TEXTINPUT}; SDL_strlcpy(e.text.text, text, 32), Push(e); }
 void MoveTo(float x, float y)
 {
     SDL_Event e{SDL_MOUSEMOTION};
-    SDL_RenderLogicalToWindow(DisplayRenderer, x + .5f, y + .5f, &e.motion.x, &e.motion.y);
-    Push(e), Frames();
+    SDL_RenderLogicalToWindow(DisplayRenderer, x + .5f, y + .5f, &e.motion.x, &e.motion.y), Push(e);
 }
-void Type(const char* text) { SDL_Event e{SDL_TEXTINPUT}; SDL_strlcpy(e.text.text, text, 32), Push(e), Frames(); }
 
-class ControlsTest : public testing::Test {
+class Controls : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -47,166 +43,102 @@ protected:
         GamePaused = 0, GameSettings = Settings{}, MouseSetAside(), NewGame();
         SDL_PumpEvents(), SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);  // the devices found at the start
     }
-    void TearDown() override { GamepadShutdown(), SoundCloseDevice(), PlatformShutdown(), GameFrameTimer = FrameTimer; }
+    void TearDown() override { GamepadShutdown(), SoundCloseDevice(), PlatformShutdown(); }
 };
-using MouseAim = ControlsTest;
-using Gamepad = ControlsTest;
-using Pause = ControlsTest;
 
-TEST_F(MouseAim, EveryStepOfTheArcIsOnePointerAwayAndOneRowSweepsIt)
+TEST_F(Controls, MouseAimEveryStepOfTheArcIsOnePointerAwayAndOneRowSweepsIt)
 {
-    std::set<int32_t> reached, arc;
-    for (int32_t a = 0; a < kAngleFull; a++)
-        if (a <= kAimRightLimit || a >= kAimLeftLimit)
-            arc.insert(a);
-    for (int32_t x = 0; x < 640; x++)
-        for (int32_t y = 0; y < 480; y++)
-            reached.insert(MouseAimAngle(x, y));
-    EXPECT_EQ(reached, arc);
-    // A row just above the cannon's centre runs from one limit to the other.
-    int32_t previous = -kAngleFull;
-    for (int32_t x = 0; x < 640; x++) {
-        const int32_t a = MouseAimAngle(x, 376), signedAngle = a > kAimRightLimit ? a - kAngleFull : a;
-        EXPECT_GE(signedAngle, previous) << x;
-        previous = signedAngle;
+    std::set<int32_t> reached;
+    for (int32_t i = 0; i < 640 * 480; i++)
+        reached.insert(MouseAimAngle(i % 640, i / 640));
+    EXPECT_EQ(reached.size(), size_t(kAimRightLimit + 1 + kAngleFull - kAimLeftLimit));
+    EXPECT_EQ(reached.upper_bound(kAimRightLimit), reached.lower_bound(kAimLeftLimit)) << "none outside the arc";
+    // A row just above the cannon's centre turns it steadily from one limit to the other.
+    for (int32_t x = 0, previous = -kAngleFull; x < 640; x++) {
+        const int32_t a = MouseAimAngle(x, 376), turn = a > kAimRightLimit ? a - kAngleFull : a;
+        EXPECT_TRUE(turn >= previous && (x > 0 || a == kAimLeftLimit) && (x < 639 || a == kAimRightLimit)) << x;
+        previous = turn;
     }
-    EXPECT_EQ(MouseAimAngle(0, 376), kAimLeftLimit);
-    EXPECT_EQ(MouseAimAngle(639, 376), kAimRightLimit);
-    EXPECT_EQ(MouseAimAngle(639, 479), kAimRightLimit);
 }
 
-TEST_F(MouseAim, AStillMouseChangesNothingAMovedOneAimsAndClicksFireUntilAKey)
+TEST_F(Controls, MouseAimStillMouseChangesNothingAMovedOneAimsAndClicksFireUntilAKey)
 {
     game.playing = 1;
-    MoveTo(500, 100);  // the window appearing under the pointer
-    MoveTo(503, 104);
-    EXPECT_EQ(game.aimAngle, 0);
-    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    MoveTo(500, 100), MoveTo(503, 104);  // the window appearing under the pointer, a nudge
+    EXPECT_TRUE(game.aimAngle == 0 && SDL_ShowCursor(SDL_QUERY) == SDL_DISABLE);
     MoveTo(100, 300);
-    EXPECT_EQ(game.aimAngle, MouseAimAngle(100, 300));
-    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+    EXPECT_TRUE(game.aimAngle == MouseAimAngle(100, 300) && SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE);
     SDL_Event click{SDL_MOUSEBUTTONDOWN};
-    click.button.button = SDL_BUTTON_LEFT;
-    Push(click), Frames();
+    click.button.button = SDL_BUTTON_LEFT, Push(click);
     EXPECT_EQ(game.ballInFlight, 1);
-    SDL_Event key{SDL_KEYDOWN};
-    key.key.keysym.sym = SDLK_LSHIFT;
-    Push(key), Frames();
-    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-    const int32_t aim = game.aimAngle;
-    MoveTo(104, 303);
-    EXPECT_EQ(game.aimAngle, aim) << "a nudge after a key is not a take-over";
+    Key(SDLK_LSHIFT), MoveTo(104, 303);
+    EXPECT_TRUE(game.aimAngle == MouseAimAngle(100, 300) && SDL_ShowCursor(SDL_QUERY) == SDL_DISABLE);
 }
 
-struct VirtualPad {
-    int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
-                                          SDL_CONTROLLER_BUTTON_MAX, 0);
-    SDL_Joystick* joystick = nullptr;
-    VirtualPad()
-    {
-        char guid[64];
-        SDL_JoystickGetGUIDString(SDL_JoystickGetDeviceGUID(index), guid, sizeof guid);
-        SDL_GameControllerAddMapping((std::string(guid) + ",Test pad,a:b0,start:b6,dpup:b11,dpdown:b12,"
-                                                          "dpleft:b13,dpright:b14,leftx:a0,").c_str());
-        joystick = SDL_JoystickOpen(index);
-        Frames(3);  // the poll hears of the new pad and opens it
-    }
-    // Sets the button for one frame, then lets it go for one.
-    void Press(int button)
-    {
-        SDL_JoystickSetVirtualButton(joystick, button, 1), Frames();
-        SDL_JoystickSetVirtualButton(joystick, button, 0), Frames();
-    }
-};
-
-TEST_F(Gamepad, PlugInStartTurnFirePauseUnplug)
+void SetButton(SDL_Joystick* pad, int button, int down, int frames = 1)
 {
-    VirtualPad pad;
-    ASSERT_NE(pad.joystick, nullptr) << SDL_GetError();
-    // Stick movements never queue in front of a key.
-    for (int i = 0; i < 300; i++)
-        SDL_JoystickSetVirtualAxis(pad.joystick, 0, int16_t(i * 7)), SDL_JoystickUpdate();
-    SDL_JoystickSetVirtualAxis(pad.joystick, 0, 0);
-    Type("\r");
+    SDL_JoystickSetVirtualButton(pad, button, down), Frames(frames);
+}
+void Press(SDL_Joystick* pad, int button) { SetButton(pad, button, 1), SetButton(pad, button, 0); }
+
+TEST_F(Controls, GamepadStartsTurnsFiresPausesEntersANameAndIsUnplugged)
+{
+    // A pad plugged in while the game runs, with a mapping of our own.
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, SDL_CONTROLLER_BUTTON_MAX, 0);
+    char guid[64];
+    SDL_JoystickGetGUIDString(SDL_JoystickGetDeviceGUID(index), guid, sizeof guid);
+    SDL_GameControllerAddMapping(
+        (std::string(guid) + ",Test pad,a:b0,start:b6,dpup:b11,dpdown:b12,dpleft:b13,dpright:b14,leftx:a0,").c_str());
+    SDL_Joystick* pad = SDL_JoystickOpen(index);
+    Frames(3);  // the poll hears of it and opens it
+    for (int i = 0; i < 300; i++)  // stick movements never hold up a press behind them
+        SDL_JoystickSetVirtualAxis(pad, 0, int16_t(i * 7)), SDL_JoystickUpdate();
+    SDL_JoystickSetVirtualAxis(pad, 0, 0), Press(pad, SDL_CONTROLLER_BUTTON_START);
     EXPECT_EQ(game.playing, 1);
-    game.playing = 0;
-    pad.Press(SDL_CONTROLLER_BUTTON_START);
-    EXPECT_EQ(game.playing, 1);
-    SDL_JoystickSetVirtualButton(pad.joystick, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 1), Frames(20);
+    SetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 1, 20), SetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 0);
     EXPECT_GT(game.aimAngle, 0);
-    SDL_JoystickSetVirtualButton(pad.joystick, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 0);
-    const struct { int16_t x; int32_t turn; } stick[] = {{7000, 0}, {-32768, -57}, {20383, 28}};
-    for (const auto& s : stick) {
+    // In the dead zone, at full tilt (as a long-held arrow), at half tilt: 4 frames each.
+    for (auto [x, turn] : {std::pair{7000, 0}, {-32768, -57}, {20383, 28}}) {
         const int32_t before = game.aimAngle;
-        SDL_JoystickSetVirtualAxis(pad.joystick, 0, s.x), Frames(4);
-        EXPECT_EQ((game.aimAngle - before + kAngleFull + 720) % kAngleFull - 720, s.turn) << s.x;
+        SDL_JoystickSetVirtualAxis(pad, 0, int16_t(x)), Frames(4);
+        EXPECT_EQ((game.aimAngle - before + kAngleFull + 720) % kAngleFull - 720, turn) << x;
     }
-    SDL_JoystickSetVirtualAxis(pad.joystick, 0, 0);
-    pad.Press(SDL_CONTROLLER_BUTTON_A);
+    SDL_JoystickSetVirtualAxis(pad, 0, 0), Press(pad, SDL_CONTROLLER_BUTTON_A);
     EXPECT_EQ(game.ballInFlight, 1);
-    pad.Press(SDL_CONTROLLER_BUTTON_START);
+    Press(pad, SDL_CONTROLLER_BUTTON_START);
     EXPECT_EQ(GamePaused, 1);
-    pad.Press(SDL_CONTROLLER_BUTTON_START);
+    Press(pad, SDL_CONTROLLER_BUTTON_START);
     EXPECT_EQ(GamePaused, 0);
-    SDL_JoystickClose(pad.joystick);
-    SDL_JoystickDetachVirtual(pad.index), Frames(3);  // unplugged in a game (the sanitizers watch)
-}
 
-TEST_F(Gamepad, NameEnteredWithThePadAloneAndUnchangedIsNobody)
-{
-    VirtualPad pad;
-    static std::vector<int> presses;
-    static SDL_Joystick* joystick = pad.joystick;
-    GamePollEvents = [](int32_t* k, int32_t* c, int32_t* x, int32_t* y, int32_t* b) {
-        static int held = -1;  // each press is let go in the poll after it
-        if (held >= 0)
-            SDL_JoystickSetVirtualButton(joystick, held, 0), held = -1;
-        else if (!presses.empty())
-            SDL_JoystickSetVirtualButton(joystick, held = presses.front(), 1), presses.erase(presses.begin());
-        PollEvents(k, c, x, y, b);
-    };
-    const int up = SDL_CONTROLLER_BUTTON_DPAD_UP, down = SDL_CONTROLLER_BUTTON_DPAD_DOWN, a = SDL_CONTROLLER_BUTTON_A,
-              left = SDL_CONTROLLER_BUTTON_DPAD_LEFT, right = SDL_CONTROLLER_BUTTON_DPAD_RIGHT;
+    // Names: B, A; back to B: C, a space, A. Then one left as it was.
     for (auto& line : ScoreTable)
-        std::memset(line, ' ', kScoreLineSize - 1), line[kScoreLineSize - 1] = '\0';
-    presses = {up, up, right, down, left, up, right, right, up, a};  // B, then A, back to B: C, a space, A
-    InsertScore(500);
-    presses = {a};
-    InsertScore(400);
-    GamePollEvents = PollEvents;
+        SDL_memset(line, ' ', kScoreLineSize - 1), line[kScoreLineSize - 1] = '\0';
+    SDL_Event press{SDL_CONTROLLERBUTTONDOWN};  // SDL's numbers: up 11, down 12, left 13, right 14, south 0
+    for (uint8_t button : {11, 11, 14, 12, 13, 11, 14, 14, 11, 0, 0})
+        press.cbutton.button = button, SDL_PushEvent(&press);
+    InsertScore(500), InsertScore(400);
     EXPECT_EQ(std::string(ScoreTable[0], 23), "1     500        C A   ");
     EXPECT_EQ(std::string(ScoreTable[1], 25), "2     400        Nobody  ");
+    SDL_JoystickClose(pad), SDL_JoystickDetachVirtual(index), Frames(3);  // unplugged in a game
 }
 
-TEST_F(Pause, HoldsEverythingThroughAFocusLossAndVolumeKeysStepMuteAndShow)
+TEST_F(Controls, PauseHoldsEverythingThroughAFocusLossAndVolumeKeysStepMuteAndShow)
 {
-    game.playing = 1;
-    FireBall();
-    SDL_Event pause{SDL_KEYDOWN};
-    pause.key.keysym.sym = SDLK_PAUSE;
-    Push(pause), Frames();
+    game.playing = 1, FireBall(), Key(SDLK_PAUSE);
     const GameState held = game;
     SDL_Event focus{SDL_WINDOWEVENT};
     for (Uint8 change : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED})
-        focus.window.event = change, Push(focus), Frames(10);
+        focus.window.event = change, Push(focus, 10);
     KeyDown[VkLeft] = 1, Frames(5);
-    EXPECT_EQ(std::memcmp(&held, &game, sizeof game), 0);
-    EXPECT_EQ(GamePaused, 1);
+    EXPECT_TRUE(SDL_memcmp(&held, &game, sizeof game) == 0 && GamePaused == 1);
     EXPECT_GE(Mix_Paused(-1), 1) << "the shot's sound waits";
     Type("p");
-    EXPECT_EQ(GamePaused, 0);
-    EXPECT_EQ(Mix_Paused(-1), 0);
-    EXPECT_LT(game.ballY, held.ballY);
-
+    EXPECT_TRUE(GamePaused == 0 && Mix_Paused(-1) == 0 && game.ballY < held.ballY);
     // Ten steps up and down, held at both ends; M mutes and unmutes.
-    const struct { const char* key; int32_t volume, muted, mixer; } steps[] = {
-        {"-", 9, 0, 115}, {"m", 9, 1, 0}, {"M", 9, 0, 115}, {"+", 10, 0, 128}, {"=", 10, 0, 128},
-        {"m", 10, 1, 0}, {"-", 9, 0, 115}};
-    for (const auto& s : steps) {
-        Type(s.key);
-        EXPECT_EQ(GameSettings.volume, s.volume) << s.key;
-        EXPECT_EQ(GameSettings.muted, s.muted) << s.key;
-        EXPECT_EQ(Mix_MasterVolume(-1), s.mixer) << s.key;
+    for (auto [key, volume, muted, mixer] : {std::tuple{"-", 9, 0, 115}, {"m", 9, 1, 0}, {"M", 9, 0, 115},
+                                              {"+", 10, 0, 128}, {"=", 10, 0, 128}, {"m", 10, 1, 0}, {"-", 9, 0, 115}}) {
+        Type(key);
+        EXPECT_TRUE(GameSettings.volume == volume && GameSettings.muted == muted && Mix_MasterVolume(-1) == mixer) << key;
     }
     for (int i = 0; i < 12; i++)
         Type("-");
