@@ -1,10 +1,9 @@
 # P freezes a ball in flight, with "Paused" in the middle of the field, and
 # P again lets play go on. M mutes: a shot fired while muted is silent in the
-# disk audio output; - brings the sound back a step lower and shows it.
+# disk audio output.
 . "$(dirname "$0")/e2e_lib.bash"
 
 audio=$E2E_OUT/audio.raw
-sound_in() { tail -c +$(($1 + 1)) "$audio" | head -c $(($2 - $1)) | tr -d '\0' | wc -c; }
 
 start_x
 new_folder controls
@@ -25,15 +24,8 @@ screenshot going
 muted=$(stat -c %s "$audio")
 key space
 sleep 1.5
-key minus
-sleep 0.2
-screenshot volume
-expect_text volume 288 279 FFFFFF "Volume 9"
-heard=$(stat -c %s "$audio")
-key space
-sleep 1.5
-[ "$(sound_in "$muted" "$heard")" -eq 0 ] || fail "a shot fired while muted was heard"
-[ "$(sound_in "$heard" "$(stat -c %s "$audio")")" -gt 0 ] || fail "the shot after - was not heard"
+[ "$(tail -c +$((muted + 1)) "$audio" | tr -d '\0' | wc -c)" -eq 0 ] || fail "a shot fired while muted was heard"
+[ "$(stat -c %s "$audio")" -gt $((muted + 100000)) ] || fail "the output stopped while muted"
 key Escape
 wait_game 10
-note "P holds the game still and lets it go on; M silences the output, - shows the volume"
+note "P holds the game still and lets it go on; M silences the output"

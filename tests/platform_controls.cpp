@@ -46,7 +46,7 @@ protected:
     void TearDown() override { GamepadShutdown(), SoundCloseDevice(), PlatformShutdown(); }
 };
 
-TEST_F(Controls, MouseAimEveryStepOfTheArcIsOnePointerAwayAndOneRowSweepsIt)
+TEST_F(Controls, MouseAimReachesEveryStepSweepsTheArcInARowAndWaitsToBeMoved)
 {
     std::set<int32_t> reached;
     for (int32_t i = 0; i < 640 * 480; i++)
@@ -59,10 +59,7 @@ TEST_F(Controls, MouseAimEveryStepOfTheArcIsOnePointerAwayAndOneRowSweepsIt)
         EXPECT_TRUE(turn >= previous && (x > 0 || a == kAimLeftLimit) && (x < 639 || a == kAimRightLimit)) << x;
         previous = turn;
     }
-}
-
-TEST_F(Controls, MouseAimStillMouseChangesNothingAMovedOneAimsAndClicksFireUntilAKey)
-{
+    // A still mouse changes nothing, a moved one aims and clicks fire until a key is pressed.
     game.playing = 1;
     MoveTo(500, 100), MoveTo(503, 104);  // the window appearing under the pointer, a nudge
     EXPECT_TRUE(game.aimAngle == 0 && SDL_ShowCursor(SDL_QUERY) == SDL_DISABLE);
@@ -122,7 +119,7 @@ TEST_F(Controls, GamepadStartsTurnsFiresPausesEntersANameAndIsUnplugged)
     SDL_JoystickClose(pad), SDL_JoystickDetachVirtual(index), Frames(3);  // unplugged in a game
 }
 
-TEST_F(Controls, PauseHoldsEverythingThroughAFocusLossAndVolumeKeysStepMuteAndShow)
+TEST_F(Controls, PauseHoldsEverythingThroughAFocusLossAndVolumeKeysStepAndMute)
 {
     game.playing = 1, FireBall(), Key(SDLK_PAUSE);
     const GameState held = game;
@@ -142,8 +139,7 @@ TEST_F(Controls, PauseHoldsEverythingThroughAFocusLossAndVolumeKeysStepMuteAndSh
     }
     for (int i = 0; i < 12; i++)
         Type("-");
-    EXPECT_EQ(Mix_MasterVolume(-1), 0);
-    EXPECT_EQ(Mix_QuerySpec(nullptr, nullptr, nullptr), 1) << "silence is not a closed device";
+    EXPECT_TRUE(Mix_MasterVolume(-1) == 0 && Mix_QuerySpec(nullptr, nullptr, nullptr) == 1) << "silence, not a closed device";
 }
 
 }  // namespace
