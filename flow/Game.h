@@ -18,7 +18,9 @@ int GameMain(int argc, char** argv);
 void RunGame();
 
 // One frame: reap sounds, poll one event, draw, present, measure, then act
-// on Esc, F10, the arrow keys and the game state. 1 to quit, 0 to go on.
+// on Esc, F10, the controls (pause, volume, mouse, pads), the arrow keys and
+// the game state; a paused frame stops after the controls. 1 to quit, 0 to
+// go on.
 int GameFrame();
 
 // Resets every GameState field for a new game, lays out level 1 and puts a
