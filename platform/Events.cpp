@@ -245,8 +245,10 @@ void WindowProc(const SDL_Event* event)
         return;
     switch (event->type) {
     case SDL_KEYDOWN:
-        MouseSetAside();
         onKeyDown(event->key);
+        // The arrows take the aim back from the mouse.
+        if (KeyDown[VkLeft] | KeyDown[VkUp] | KeyDown[VkRight] | KeyDown[VkDown])
+            MouseSetAside();
         break;
     case SDL_KEYUP: onKeyUp(event->key); break;
     case SDL_TEXTINPUT: onTextInput(event->text); break;

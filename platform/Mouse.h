@@ -1,6 +1,6 @@
 // Mouse.h -- aiming with the mouse: once the player moves it, the pointer
-// shows and the cannon points at it, and the left button fires; any key
-// hides it again and hands the aim back to the keys.
+// shows and the cannon points at it, and the left button fires; an arrow
+// key (or a pad's button) hides it again and hands the aim back.
 //
 // A mouse that is only lying there changes nothing: the first position the
 // window hears of (the window appearing under the pointer, the pointer
@@ -17,7 +17,7 @@ inline constexpr int32_t kMouseTakeOver = 8;
 void MouseMoved(int32_t x, int32_t y);
 void MouseLeftWindow();
 void MouseLeftPressed();
-void MouseSetAside();  // a key or the pad was used
+void MouseSetAside();  // an arrow key or a pad was used
 
 // The window lost the focus or the name entry began: the pointer is let go
 // (no capture) and the held buttons are forgotten, their release would

@@ -59,7 +59,7 @@ TEST_F(Controls, MouseAimReachesEveryStepSweepsTheArcInARowAndWaitsToBeMoved)
         EXPECT_TRUE(turn >= previous && (x > 0 || a == kAimLeftLimit) && (x < 639 || a == kAimRightLimit)) << x;
         previous = turn;
     }
-    // A still mouse changes nothing, a moved one aims and clicks fire until a key is pressed.
+    // A still mouse changes nothing, a moved one aims and clicks fire until an arrow is pressed.
     game.playing = 1;
     MoveTo(500, 100), MoveTo(503, 104);  // the window appearing under the pointer, a nudge
     EXPECT_TRUE(game.aimAngle == 0 && SDL_ShowCursor(SDL_QUERY) == SDL_DISABLE);
@@ -68,8 +68,10 @@ TEST_F(Controls, MouseAimReachesEveryStepSweepsTheArcInARowAndWaitsToBeMoved)
     SDL_Event click{SDL_MOUSEBUTTONDOWN};
     click.button.button = SDL_BUTTON_LEFT, Push(click);
     EXPECT_EQ(game.ballInFlight, 1);
-    Key(SDLK_LSHIFT), MoveTo(104, 303);
-    EXPECT_TRUE(game.aimAngle == MouseAimAngle(100, 300) && SDL_ShowCursor(SDL_QUERY) == SDL_DISABLE);
+    Key(SDLK_LSHIFT), MoveTo(104, 303), MoveTo(100, 301);  // not an arrow
+    EXPECT_EQ(game.aimAngle, MouseAimAngle(100, 301));
+    Key(SDLK_LEFT), MoveTo(100, 300);
+    EXPECT_TRUE(game.aimAngle == MouseAimAngle(100, 301) && SDL_ShowCursor(SDL_QUERY) == SDL_DISABLE);
 }
 
 void SetButton(SDL_Joystick* pad, int button, int down, int frames = 1)
