@@ -37,6 +37,7 @@ protected:
     void SetUp() override
     {
         setenv("XDG_CONFIG_HOME", testing::TempDir().c_str(), 1);  // where changed settings are kept
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
         SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");  // the dummy window never has the focus
         PlatformStart(640, 480), ControlsStart(), SoundStart();
         GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : 16667; };
