@@ -28,4 +28,3 @@ sleep 1.5
 [ "$(stat -c %s "$audio")" -gt $((muted + 100000)) ] || fail "the output stopped while muted"
 key Escape
 wait_game 10
-note "P holds the game still and lets it go on; M silences the output"
