@@ -4,12 +4,14 @@
 
 #include <ctime>
 
+#include "flow/Controls.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
 #include "platform/DataDir.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
+#include "platform/Gamepad.h"
 #include "platform/Platform.h"
 #include "platform/Timing.h"
 #include "rules/Board.h"
@@ -30,8 +32,6 @@ static constexpr int32_t kLastLevel = kLevelCount - 1;
 
 // The three effect timers count in units of this many microseconds.
 static constexpr int32_t kTimerUnit = 500;
-// The cannon turns by elapsed x aimRepeat / kAimDivisor quarter-degrees.
-static constexpr int32_t kAimDivisor = 35000;
 // The ball flies elapsed x kFlightSpeed / kFlightDivisor 1/256 pixels: 600
 // pixels a second.
 static constexpr int32_t kFlightSpeed = 1536;
@@ -73,13 +73,15 @@ static int countDown(int32_t* timer)
 }
 
 // Held arrow keys turn the cannon in every state, faster the longer they are
-// held. Each held key acts, in the order up, down, left, right.
+// held. Each held key acts, in the order up, down, left, right. A pad's D-pad
+// is the same four arrows.
 static void turnCannon()
 {
-    const bool up = KeyDown[VkUp] != 0;
-    const bool down = KeyDown[VkDown] != 0;
-    const bool left = KeyDown[VkLeft] != 0;
-    const bool right = KeyDown[VkRight] != 0;
+    const int32_t pad = GamepadHeld();
+    const bool up = KeyDown[VkUp] != 0 || (pad & PadUp) != 0;
+    const bool down = KeyDown[VkDown] != 0 || (pad & PadDown) != 0;
+    const bool left = KeyDown[VkLeft] != 0 || (pad & PadLeft) != 0;
+    const bool right = KeyDown[VkRight] != 0 || (pad & PadRight) != 0;
     if (!up && !down && !left && !right) {
         aimRepeat = 0;
         return;
@@ -214,6 +216,7 @@ int GameFrame()
     // display, so this is what paces the game.
     GameFrameTimer(0);
     DrawScene();
+    DrawControls();
     Present(&ScreenImage);
     elapsed = clampElapsed(GameFrameTimer(1));
 
@@ -224,6 +227,10 @@ int GameFrame()
         if (DataFolderReady()) {
             ImageSaveBmp(&ScreenImage, DataPath(kScreenshotFile).c_str());
         }
+    }
+    character = ControlsFrame(keyCode, character);
+    if (GamePaused) {
+        return 0;
     }
     turnCannon();
     advanceGame(character);
@@ -244,6 +251,7 @@ int GameMain(int argc, char** argv)
     (void)argv;
     SeedRandom(static_cast<uint32_t>(std::time(nullptr)));
     PlatformStart(kScreenWidth, kScreenHeight);
+    ControlsStart();
     SoundStart();
     RunGame();
     return 0;

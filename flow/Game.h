@@ -18,7 +18,9 @@ int GameMain(int argc, char** argv);
 void RunGame();
 
 // One frame: reap sounds, poll one event, draw, present, measure, then act
-// on Esc, F10, the arrow keys and the game state. 1 to quit, 0 to go on.
+// on Esc, F10, the controls (pause, volume, mouse, pads), the arrow keys and
+// the game state; a paused frame stops after the controls. 1 to quit, 0 to
+// go on.
 int GameFrame();
 
 // Resets every GameState field for a new game, lays out level 1 and puts a
@@ -32,6 +34,10 @@ void NewGame();
 // jump across its forbidden arc and no effect is skipped in one frame.
 extern int32_t elapsed;
 inline constexpr int32_t kMaxElapsed = 100000;
+
+// A held arrow turns the cannon by elapsed x aimRepeat / kAimDivisor
+// quarter-degrees in a frame.
+inline constexpr int32_t kAimDivisor = 35000;
 
 // Where the frame loop and the name entry take their events and their clock:
 // PollEvents and FrameTimer. Tests put scripted ones here to replay a game

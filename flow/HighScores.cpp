@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "flow/Controls.h"
 #include "flow/Game.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
@@ -19,6 +20,7 @@
 #include "platform/DataDir.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
+#include "platform/Mouse.h"
 #include "sound/Sound.h"
 
 static constexpr const char* kScoreFile = "Kelvane.scores";
@@ -195,6 +197,8 @@ void EnterName(char* buffer, int32_t maxLength, int32_t x, int32_t y)
 {
     int32_t length = 0;
     buffer[0] = '\0';
+    // The pointer is free while the player types (or clicks away).
+    MouseRelease();
     for (;;) {
         int32_t keyCode = 0;
         int32_t character = 0;
@@ -209,6 +213,9 @@ void EnterName(char* buffer, int32_t maxLength, int32_t x, int32_t y)
         drawEntry(buffer, length, maxLength, x, y);
 
         if (character == CharEnter || character == CharEscape) {
+            return;
+        }
+        if (ControlsEditName(buffer, &length, maxLength)) {
             return;
         }
         if (character >= kCharFirstPrintable && character <= kCharLastPrintable && length < maxLength) {

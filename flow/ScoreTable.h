@@ -37,5 +37,6 @@ void InsertScore(int32_t score);
 
 // Lets the player type up to maxLength printable characters into buffer
 // (maxLength + 1 bytes) in a box drawn over the scene at (x, y); Backspace
-// deletes, Enter or Esc ends the entry and keeps what was typed.
+// deletes, Enter or Esc ends the entry and keeps what was typed. A game
+// pad spells the name too (ControlsEditName), its south button ends it.
 void EnterName(char* buffer, int32_t maxLength, int32_t x, int32_t y);

@@ -9,6 +9,8 @@
 
 #include "flow/GameImages.h"
 #include "platform/Display.h"
+#include "platform/Gamepad.h"
+#include "platform/Mouse.h"
 #include "platform/Platform.h"
 #include "platform/Timing.h"
 #include "platform/Window.h"
@@ -47,6 +49,7 @@ static constexpr KeyCodeEntry kKeyCodeTable[] = {
     {VkInsert, KeyInsert}, {VkDelete, KeyDelete}, {VkF1, KeyF1},        {VkF1 + 1, KeyF1 + 1},
     {VkF1 + 2, KeyF1 + 2}, {VkF1 + 3, KeyF1 + 3}, {VkF1 + 4, KeyF1 + 4}, {VkF1 + 5, KeyF1 + 5},
     {VkF1 + 6, KeyF1 + 6}, {VkF1 + 7, KeyF1 + 7}, {VkF9, KeyF9},        {VkF10, KeyF10},
+    {VkPause, KeyPause},
 };
 
 static int32_t keyCodeOf(int virtualKey)
@@ -69,7 +72,7 @@ static constexpr VirtualKeyEntry kVirtualKeyTable[] = {
     {SDLK_END, VkEnd}, {SDLK_HOME, VkHome}, {SDLK_LEFT, VkLeft}, {SDLK_UP, VkUp},
     {SDLK_RIGHT, VkRight}, {SDLK_DOWN, VkDown}, {SDLK_INSERT, VkInsert}, {SDLK_DELETE, VkDelete},
     {SDLK_LSHIFT, VkShift}, {SDLK_RSHIFT, VkShift}, {SDLK_LCTRL, VkControl}, {SDLK_RCTRL, VkControl},
-    {SDLK_LALT, VkMenu}, {SDLK_RALT, VkMenu}, {SDLK_PAUSE, 0x13}, {SDLK_CAPSLOCK, 0x14},
+    {SDLK_LALT, VkMenu}, {SDLK_RALT, VkMenu}, {SDLK_PAUSE, VkPause}, {SDLK_CAPSLOCK, 0x14},
     {SDLK_PRINTSCREEN, 0x2C}, {SDLK_LGUI, 0x5B}, {SDLK_RGUI, 0x5C}, {SDLK_APPLICATION, 0x5D},
     {SDLK_KP_0, 0x60}, {SDLK_KP_1, 0x61}, {SDLK_KP_2, 0x62}, {SDLK_KP_3, 0x63},
     {SDLK_KP_4, 0x64}, {SDLK_KP_5, 0x65}, {SDLK_KP_6, 0x66}, {SDLK_KP_7, 0x67},
@@ -238,6 +241,7 @@ static void onMouseMotion(int32_t x, int32_t y)
     // that -1, -1 keeps meaning "outside the window" alone.
     mouseX = SDL_clamp(x, 0, ScreenImage.width > 0 ? ScreenImage.width - 1 : x);
     mouseY = SDL_clamp(y, 0, ScreenImage.height > 0 ? ScreenImage.height - 1 : y);
+    MouseMoved(mouseX, mouseY);
 }
 
 static void onFocusGained()
@@ -255,6 +259,7 @@ static void onFocusLost()
     // Key releases made while another program has the keyboard never reach
     // us; forget the held keys rather than keep one held until it is tapped.
     std::memset(KeyDown, 0, sizeof KeyDown);
+    MouseRelease();
 }
 
 static void onWindowEvent(const SDL_WindowEvent& window)
@@ -265,6 +270,7 @@ static void onWindowEvent(const SDL_WindowEvent& window)
     case SDL_WINDOWEVENT_LEAVE:
         mouseX = -1;
         mouseY = -1;
+        MouseLeftWindow();
         break;
     default: break;
     }
@@ -275,23 +281,30 @@ void WindowProc(const SDL_Event* event)
     if (!insidePoll || event == nullptr)
         return;
     switch (event->type) {
-    case SDL_KEYDOWN: onKeyDown(event->key); break;
+    case SDL_KEYDOWN:
+        onKeyDown(event->key);
+        // The arrows take the aim back from the mouse.
+        if (KeyDown[VkLeft] | KeyDown[VkUp] | KeyDown[VkRight] | KeyDown[VkDown])
+            MouseSetAside();
+        break;
     case SDL_KEYUP: onKeyUp(event->key); break;
     case SDL_TEXTINPUT: onTextInput(event->text); break;
     case SDL_MOUSEMOTION: onMouseMotion(event->motion.x, event->motion.y); break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         int32_t pressed = event->type == SDL_MOUSEBUTTONDOWN;
-        if (event->button.button == SDL_BUTTON_LEFT)
+        if (event->button.button == SDL_BUTTON_LEFT) {
             OnLeftButton(pressed);
-        else if (event->button.button == SDL_BUTTON_RIGHT)
+            if (pressed)
+                MouseLeftPressed();
+        } else if (event->button.button == SDL_BUTTON_RIGHT)
             OnRightButton(pressed);
         break;
     }
     case SDL_WINDOWEVENT: onWindowEvent(event->window); break;
     case SDL_RENDER_TARGETS_RESET: DisplayRestore(0); break;
     case SDL_RENDER_DEVICE_RESET: DisplayRestore(1); break;
-    default: break;
+    default: GamepadEvent(event); break;
     }
 }
 
@@ -306,7 +319,7 @@ static int takeEvent(SDL_Event* event)
     do {
         if (SDL_PeepEvents(event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) != 1)
             return 0;
-    } while (event->type == SDL_POLLSENTINEL);
+    } while (event->type == SDL_POLLSENTINEL || GamepadEventSkipped(event->type));
     if (event->type != SDL_MOUSEMOTION)
         return 1;
     SDL_Event next;
@@ -321,6 +334,8 @@ void PollEvents(int32_t* keyCode, int32_t* character, int32_t* x, int32_t* y, in
 {
     insidePoll = 1;
     WindowPoll();
+    MouseNewPoll();
+    GamepadNewPoll();
     if (pendingCount > 0) {
         lastCharacter = pendingChars[pendingHead];
         pendingHead = (pendingHead + 1) % kPendingChars;
@@ -361,6 +376,8 @@ void InputReset()
     lastCharacter = 0;
     pendingHead = 0;
     pendingCount = 0;
+    clickCount = 0;
+    lastPressTime = 0;
 }
 
 void OnLeftButton(int32_t pressed)

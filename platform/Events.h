@@ -27,6 +27,7 @@ inline constexpr int32_t KeyF1 = 0x3B;  // F1..F10 are 0x3B..0x44
 inline constexpr int32_t KeyF9 = 0x43;
 inline constexpr int32_t KeyF10 = 0x44;  // saves a screenshot
 inline constexpr int32_t KeyAltF9 = 0x42B;
+inline constexpr int32_t KeyPause = 0x145;  // Pause has no plain scan code: E1-prefixed 0x45
 
 // Virtual-key codes that KeyDown is indexed by.
 inline constexpr int VkBack = 0x08;
@@ -35,6 +36,7 @@ inline constexpr int VkReturn = 0x0D;
 inline constexpr int VkShift = 0x10;
 inline constexpr int VkControl = 0x11;
 inline constexpr int VkMenu = 0x12;  // Alt
+inline constexpr int VkPause = 0x13;
 inline constexpr int VkEscape = 0x1B;
 inline constexpr int VkSpace = 0x20;
 inline constexpr int VkPrior = 0x21;
@@ -83,7 +85,8 @@ extern int32_t MouseButtons;
 // 0 through the exit hooks.
 void PollEvents(int32_t* keyCode, int32_t* character, int32_t* mouseX, int32_t* mouseY, int32_t* buttons);
 
-// Clears the held keys and the pending key, Alt key and character.
+// Clears the held keys, the pending key, Alt key and character, and the run
+// of quick clicks.
 void InputReset();
 
 // Records what one event means for the input state. Does nothing outside

@@ -28,6 +28,7 @@ static int deviceRate = 0;
 static Uint16 deviceFormat = 0;
 static int deviceChannels = 0;
 static bool exitHookRegistered = false;
+static int masterVolume = MIX_MAX_VOLUME;  // the player's volume, in the mixer's units
 
 // --- device ---------------------------------------------------------------------
 
@@ -53,6 +54,7 @@ int SoundOpenDevice(int32_t sampleRate, int32_t bitsPerSample, int32_t channelCo
         return 0;
     }
     deviceOpen = true;
+    Mix_MasterVolume(masterVolume);
     return 1;
 }
 
@@ -222,6 +224,25 @@ int SoundReap()
         }
     }
     return playing;
+}
+
+void SoundSetVolume(int32_t level, int32_t steps)
+{
+    if (steps <= 0)
+        return;
+    masterVolume = SDL_clamp(level, 0, steps) * MIX_MAX_VOLUME / steps;
+    if (deviceOpen)
+        Mix_MasterVolume(masterVolume);
+}
+
+void SoundPause(int32_t paused)
+{
+    if (!deviceOpen)
+        return;
+    if (paused)
+        Mix_Pause(-1);
+    else
+        Mix_Resume(-1);
 }
 
 void SoundShutdown()

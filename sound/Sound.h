@@ -20,6 +20,13 @@ void SoundPlay(const char* cueName); // "ShootSound", "PopSound", ...
 int SoundReap();                     // channels still playing (0..16)
 void SoundShutdown();                // exit hook registered by SoundStart
 
+// The player's volume, level 0 (silence) to steps (full), over everything
+// played. Kept while no device is open and applied when one opens; at 0 the
+// device stays open and plays silence.
+void SoundSetVolume(int32_t level, int32_t steps);
+// 1 holds every playing cue where it is, 0 lets them carry on.
+void SoundPause(int32_t paused);
+
 // A one-shot buffer: a cue's PCM bytes converted to the device's format,
 // played once on one channel. Made by SoundBufferFromResource, owned by the
 // channel slot that plays it, freed by SoundBufferRelease.

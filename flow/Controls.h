@@ -1,0 +1,33 @@
+// Controls.h -- pause, volume, and the mouse and the pad in the game: what
+// the frames and the name entry make of them, beyond the keyboard's keys.
+//
+// None of it acts until its own key, the mouse or a pad is used: without
+// them every frame is the keyboard's game alone.
+#pragma once
+
+#include <cstdint>
+
+// 1 while a game is paused: no time passes, nothing moves, the sounds wait
+// and "Paused" shows in the middle of the field.
+extern int32_t GamePaused;
+
+// Sets the sound to the kept volume (before SoundStart, so that the first
+// sound already has it) and opens the pads.
+void ControlsStart();
+
+// Acts on the frame's poll: P, Pause and the pad's Start pause and carry on
+// during a game; M mutes, + and - change the volume; outside a pause the
+// mouse and the left stick aim. Returns the character the game acts on: the
+// polled one, Space for a click or the pad's south button, Enter for the
+// pad's Start on the title screen; 0 while paused.
+int32_t ControlsFrame(int32_t keyCode, int32_t character);
+
+// Draws "Paused" and, for a second after each change, the volume.
+void DrawControls();
+
+// The pad in the name entry, after each poll. The letter being chosen sits
+// at the cursor, after the *length letters of the name: up and down change
+// it, right keeps it and moves on (over a space if none was chosen), left
+// goes back to choose the letter before again. 1 when the south button or
+// Start confirms the name as it shows.
+int32_t ControlsEditName(char* buffer, int32_t* length, int32_t maxLength);

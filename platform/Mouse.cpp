@@ -1,0 +1,108 @@
+// Mouse.cpp -- the pointer that the cannon follows, shown only while it is
+// in use.
+#include "platform/Mouse.h"
+
+#include <SDL.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "flow/GameImages.h"
+#include "platform/Events.h"
+#include "rules/Board.h"
+#include "rules/Shot.h"
+
+static int32_t inUse;            // 1 from the take-over until a key is pressed
+static int32_t startX = -1;      // where the mouse was first seen since then; -1 none
+static int32_t startY = -1;
+static int32_t aimPending;       // this poll's results
+static int32_t aimX;
+static int32_t aimY;
+static int32_t clickPending;
+
+static void takeOver()
+{
+    if (!inUse)
+        SDL_ShowCursor(SDL_ENABLE);
+    inUse = 1;
+}
+
+void MouseMoved(int32_t x, int32_t y)
+{
+    if (!inUse) {
+        if (startX < 0) {
+            startX = x;
+            startY = y;
+            return;
+        }
+        if (std::abs(x - startX) + std::abs(y - startY) < kMouseTakeOver)
+            return;
+        takeOver();
+    }
+    aimPending = 1;
+    aimX = x;
+    aimY = y;
+}
+
+void MouseLeftWindow()
+{
+    // Coming back in is a new start, not a move across the window.
+    if (!inUse)
+        startX = startY = -1;
+}
+
+void MouseLeftPressed()
+{
+    takeOver();
+    clickPending = 1;
+}
+
+void MouseSetAside()
+{
+    if (inUse)
+        SDL_ShowCursor(SDL_DISABLE);
+    inUse = 0;
+    startX = startY = -1;
+}
+
+void MouseRelease()
+{
+    SDL_CaptureMouse(SDL_FALSE);
+    MouseButtons &= ~(MouseLeftHeld | MouseRightHeld);
+}
+
+void MouseNewPoll()
+{
+    aimPending = 0;
+    clickPending = 0;
+}
+
+int32_t MouseAimTaken(int32_t* x, int32_t* y)
+{
+    *x = aimX;
+    *y = aimY;
+    return aimPending;
+}
+
+int32_t MouseClickTaken()
+{
+    return clickPending;
+}
+
+int32_t MouseAimAngle(int32_t x, int32_t y)
+{
+    int32_t cannonX = 0;
+    int32_t cannonY = 0;
+    GetCannonPos(&cannonX, &cannonY);
+    const double dx = x - (cannonX + cannonImage.width / 2);
+    const double dy = (cannonY + cannonImage.height / 2) - y;
+    if (dx == 0 && dy == 0)
+        return 0;
+    // Angles grow clockwise from straight up, kAngleFull to the turn.
+    const double turns = std::atan2(dx, dy) / (2 * M_PI);
+    int32_t angle = static_cast<int32_t>(std::lround(turns * kAngleFull));
+    angle = (angle + kAngleFull) % kAngleFull;
+    if (angle > kAimRightLimit && angle < kAimLeftLimit)
+        return dx >= 0 ? kAimRightLimit : kAimLeftLimit;
+    return angle;
+}
