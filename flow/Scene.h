@@ -5,7 +5,10 @@
 // Background, walls, status texts, the board (with the pop, slide and lose
 // effects), death line, next ball, cannon; then the flying ball in a game, or
 // the score table, the start prompt and the title on the attract screen.
-// Called once per frame by the frame loop and by the name entry.
+// Called once per frame by the frame loop and by the name entry. A frame
+// drawn from the same state, pictures and settings as the last one, onto a
+// screen nothing else has drawn on since, is already there and is left as
+// it is.
 void DrawScene();
 
 // The header and the ten score lines, the last entered one in white.
