@@ -225,6 +225,11 @@ static void drawTitle()
                  kTitleHeight, 0);
 }
 
+void ScenePrepare()
+{
+    FaceTextPrepare(kTitle, kTitleFace, 0, kTitleHeight, kTitleColour);
+}
+
 // A score line up to its last visible character: the spaces that pad it
 // draw nothing, and nothing beyond the screen's right edge would show.
 // Drawing from a copy also bounds a line that lacks its NUL.

@@ -11,5 +11,10 @@
 // it is.
 void DrawScene();
 
+// Starts the title's font work (finding the face, opening it, rendering the
+// title) on a thread of its own, to run while the window and the display
+// are made; the first frame then finds it done. Called once, at start-up.
+void ScenePrepare();
+
 // The header and the ten score lines, the last entered one in white.
 void DrawScoreTable();
