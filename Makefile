@@ -100,9 +100,12 @@ soak: deps-test $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) --target kelvane
 	bash tests/soak.sh $(ASAN_BUILD)/kelvane $(CURDIR)/$(ASAN_BUILD)/soak.out $(SOAK_SECONDS)
 
+# The kit and scene benchmarks, then the game against a minimal SDL program
+# (CPU on still screens, start-up, memory; under Xvfb when it is installed).
 bench: deps $(BUILD)/build.ninja
-	cmake --build $(BUILD) --target kelvane_bench
+	cmake --build $(BUILD) --target kelvane_bench kelvane present_minimal present_probe
 	./$(BUILD)/kelvane_bench --benchmark_min_time=0.5
+	bash bench/present_bench.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -15,7 +15,7 @@
 
 set -u
 BUILD=$(readlink -f "${1:-build}")
-SECONDS_PER_SAMPLE=${2:-6}
+SECONDS_PER_SAMPLE=${2:-10}
 GAME=$BUILD/kelvane
 MINIMAL=$BUILD/present_minimal
 PROBE=$BUILD/libpresent_probe.so
