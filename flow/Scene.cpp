@@ -197,11 +197,20 @@ static void drawCannonAndNextBall()
         int32_t y = cannonY + cannonImage.height / 2 - ballImage.height / 2;
         drawStripBall(game.nextColor, x, y);
     }
-    // Turning the sight is the costliest step of a frame, and most frames aim
-    // where the last one did: the turned copy is kept until the aim or the
-    // pictures change.
+    // Turning the sight is the costliest step of a frame. While the aim
+    // moves (an arrow held) it is turned straight onto the screen, in one
+    // pass; once it rests, the turned copy is kept and copied until the aim
+    // or the pictures change. Both give the same pixels.
     static int32_t turnedAngle = -1;
     static uint32_t turnedVersion = 0;
+    static int32_t previousAim = -1;
+    bool moving = game.aimAngle != previousAim;
+    previousAim = game.aimAngle;
+    if (moving) {
+        ImageRotateKeyed(&cannonImage, &ScreenImage, cannonX, cannonY, static_cast<int16_t>(game.aimAngle),
+                         kScaleOne);
+        return;
+    }
     if (game.aimAngle != turnedAngle || gameImagesVersion != turnedVersion) {
         ImageClear(&cannonTurnImage, TransparentColor);
         ImageRotate(&cannonImage, &cannonTurnImage, static_cast<int16_t>(game.aimAngle), kScaleOne);
