@@ -176,11 +176,15 @@ static void drawSpan(const uint32_t* source, const SpanOut& out, SpanEnd a, Span
         }
         return;
     }
+    // Locals: a store through the row could otherwise be taken to change
+    // the record and have it read again for every pixel.
+    uint32_t* const row = out.row;
+    const int32_t shift = out.shift;
     for (int32_t x = first; x <= last; ++x) {
         uint32_t p = source[(static_cast<int32_t>(uu) >> kFixedShift) +
                             RowOffsetTable[static_cast<int32_t>(vv) >> kFixedShift]];
         if (p != TransparentColor)
-            out.row[x + out.shift] = p;
+            row[x + shift] = p;
         uu += static_cast<uint32_t>(du);
         vv += static_cast<uint32_t>(dv);
     }
