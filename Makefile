@@ -141,9 +141,12 @@ deb: deps-deb
 	dpkg-deb -c $(BUILD)/kelvane_*.deb | awk '!/\/$$/ {sub(/\.gz$$/, "", $$6); print $$6}' | LC_ALL=C sort | \
 	  diff -u debian/contents -
 
+# The kit and scene benchmarks, then the game against a minimal SDL program
+# (CPU on still screens, start-up, memory; under Xvfb when it is installed).
 bench: deps $(BUILD)/build.ninja
-	cmake --build $(BUILD) --target kelvane_bench
+	cmake --build $(BUILD) --target kelvane_bench kelvane present_minimal present_probe
 	./$(BUILD)/kelvane_bench --benchmark_min_time=0.5
+	bash bench/present_bench.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -38,7 +38,7 @@ constexpr int32_t kScreenH = 480;
 constexpr int32_t kFullRows = 10;  // rows 0..9: every level's layout at most
 constexpr int32_t kAimAngle = 90;  // 22.5 degrees to the right, a typical aim
 constexpr double kLibraryTarget = 0.7;
-constexpr double kFloorTarget = 3.0;
+constexpr double kFloorTarget = 2.5;  // the sight turning; the other two no worse than before
 
 
 struct Result {
@@ -288,6 +288,9 @@ void runFrames(benchmark::State& state, const char* name, int32_t playing, bool 
             case 0:
                 if (turning)
                     game.aimAngle = game.aimAngle == kAimAngle ? kAimAngle + 1 : kAimAngle;
+                // A frame the same as the last is not drawn again: a mark on
+                // the screen makes the scene draw the whole frame each time.
+                ImageFillRect(&ScreenImage, 0, 0, 0, 0, 0);
                 scene.push_back(timed(DrawScene));
                 break;
             case 1: library.push_back(timed([&b] { b.libraryFrame(); })); break;

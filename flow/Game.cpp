@@ -241,6 +241,12 @@ void RunGame()
 {
     LoadScores();
     NewGame();
+    // The sound device is opened once the first frame is on the screen: the
+    // title need not wait for it, and no cue can sound before a key has
+    // started a game.
+    if (GameFrame() != 0)
+        return;
+    SoundStart();
     while (GameFrame() == 0) {
     }
 }
@@ -250,9 +256,9 @@ int GameMain(int argc, char** argv)
     (void)argc;
     (void)argv;
     SeedRandom(static_cast<uint32_t>(std::time(nullptr)));
+    ScenePrepare();
     PlatformStart(kScreenWidth, kScreenHeight);
     ControlsStart();
-    SoundStart();
     RunGame();
     return 0;
 }

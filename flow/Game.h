@@ -9,12 +9,13 @@
 #include <cstdint>
 
 // Called by the program's entry with its arguments, which it ignores: seeds
-// the random numbers, starts the platform and the sound, runs the game.
-// Returns 0 when the player pressed Esc.
+// the random numbers, starts the platform (the title's font work already
+// under way beside it), runs the game. Returns 0 when the player pressed Esc.
 int GameMain(int argc, char** argv);
 
 // Loads the high scores, starts a new game (the attract screen shows level 1
-// behind the table) and runs frames until one asks to quit.
+// behind the table), runs the first frame, starts the sound and runs frames
+// until one asks to quit.
 void RunGame();
 
 // One frame: reap sounds, poll one event, draw, present, measure, then act

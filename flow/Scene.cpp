@@ -4,11 +4,13 @@
 #include "flow/Scene.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "flow/GameImages.h"
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
 #include "platform/FaceText.h"
+#include "platform/Settings.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
 
@@ -195,11 +197,20 @@ static void drawCannonAndNextBall()
         int32_t y = cannonY + cannonImage.height / 2 - ballImage.height / 2;
         drawStripBall(game.nextColor, x, y);
     }
-    // Turning the sight is the costliest step of a frame, and most frames aim
-    // where the last one did: the turned copy is kept until the aim or the
-    // pictures change.
+    // Turning the sight is the costliest step of a frame. While the aim
+    // moves (an arrow held) it is turned straight onto the screen, in one
+    // pass; once it rests, the turned copy is kept and copied until the aim
+    // or the pictures change. Both give the same pixels.
     static int32_t turnedAngle = -1;
     static uint32_t turnedVersion = 0;
+    static int32_t previousAim = -1;
+    bool moving = game.aimAngle != previousAim;
+    previousAim = game.aimAngle;
+    if (moving) {
+        ImageRotateKeyed(&cannonImage, &ScreenImage, cannonX, cannonY, static_cast<int16_t>(game.aimAngle),
+                         kScaleOne);
+        return;
+    }
     if (game.aimAngle != turnedAngle || gameImagesVersion != turnedVersion) {
         ImageClear(&cannonTurnImage, TransparentColor);
         ImageRotate(&cannonImage, &cannonTurnImage, static_cast<int16_t>(game.aimAngle), kScaleOne);
@@ -221,6 +232,11 @@ static void drawTitle()
         return;
     DrawFaceText(&ScreenImage, kTitle, (ScreenImage.width - width) / 2, kTitleY, kTitleColour, kTitleFace, 0,
                  kTitleHeight, 0);
+}
+
+void ScenePrepare()
+{
+    FaceTextPrepare(kTitle, kTitleFace, 0, kTitleHeight, kTitleColour);
 }
 
 // A score line up to its last visible character: the spaces that pad it
@@ -249,7 +265,47 @@ void DrawScoreTable()
     }
 }
 
-void DrawScene()
+// Everything a frame is drawn from. The same inputs give the same pixels,
+// so a frame whose inputs equal those of the last one drawn, over a screen
+// that nothing has drawn on since, is already on the screen: it is not
+// drawn again, and Present, seeing the screen unchanged, does not show it
+// again either. That makes a still title screen, or aiming without a ball
+// in flight, cost next to nothing. Whatever the scene comes to draw from
+// must be part of this record.
+struct SceneInputs {
+    GameState game;
+    Board board;
+    char scores[kScoreLines][kScoreLineSize];
+    int32_t highlightRank;
+    uint32_t imagesVersion;
+    Settings settings;
+    uint64_t screenStamp;  // ImageChangeStamp of the screen when the frame was done
+};
+
+static SceneInputs drawnFrom;
+static bool drawnOnce;
+
+static void takeInputs(SceneInputs* in)
+{
+    in->game = game;
+    in->board = board;
+    std::memcpy(in->scores, ScoreTable, sizeof in->scores);
+    in->highlightRank = highlightRank;
+    in->imagesVersion = gameImagesVersion;
+    in->settings = GameSettings;
+}
+
+// Field by field: the records' padding never decides anything.
+static bool sameInputs(const SceneInputs& a, const SceneInputs& b)
+{
+    return std::memcmp(&a.game, &b.game, sizeof a.game) == 0 &&
+           std::memcmp(&a.board, &b.board, sizeof a.board) == 0 &&
+           std::memcmp(a.scores, b.scores, sizeof a.scores) == 0 && a.highlightRank == b.highlightRank &&
+           a.imagesVersion == b.imagesVersion &&
+           std::memcmp(&a.settings, &b.settings, sizeof a.settings) == 0 && a.screenStamp == b.screenStamp;
+}
+
+static void drawFrame()
 {
     int32_t left, top, width, height;
     GetFieldRect(&left, &top, &width, &height);
@@ -268,4 +324,17 @@ void DrawScene()
         DrawFontText(&ScreenImage, kPrompt, kPromptX, kPromptY, kTextColour);
         drawTitle();
     }
+}
+
+void DrawScene()
+{
+    SceneInputs now;
+    takeInputs(&now);
+    now.screenStamp = ImageChangeStamp(&ScreenImage);
+    if (drawnOnce && sameInputs(now, drawnFrom))
+        return;
+    drawFrame();
+    now.screenStamp = ImageChangeStamp(&ScreenImage);
+    drawnFrom = now;
+    drawnOnce = true;
 }

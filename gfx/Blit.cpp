@@ -299,10 +299,9 @@ int ImageOverlap(Image* a, int32_t ax, int32_t ay, Image* b, int32_t bx, int32_t
     int64_t bottom = std::min<int64_t>(int64_t(ay) + a->height - 1, int64_t(by) + b->height - 1);
     if (right < left || bottom < top)
         return 0;
-    uint32_t* pa;
-    uint32_t* pb;
     int32_t pitchA, pitchB;
-    ImageLock(a, b, &pa, &pb, &pitchA, &pitchB);
+    const uint32_t* pa = ImagePixels(a, &pitchA);
+    const uint32_t* pb = ImagePixels(b, &pitchB);
     int hit = 0;
     if (pa != nullptr && pb != nullptr) {
         for (int64_t y = top; y <= bottom && !hit; ++y) {
@@ -316,6 +315,5 @@ int ImageOverlap(Image* a, int32_t ax, int32_t ay, Image* b, int32_t bx, int32_t
             }
         }
     }
-    ImageUnlock(a, b);
     return hit;
 }

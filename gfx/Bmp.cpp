@@ -53,26 +53,19 @@ int ImageSaveBmp(Image* image, const char* fileName)
 {
     if (image == nullptr || fileName == nullptr)
         return 0;
-    uint32_t* pixels;
     int32_t pitch;
-    ImageLock(image, image, &pixels, &pixels, &pitch, &pitch);
-    if (pixels == nullptr) {
-        // Nothing to save: no file is created rather than a header alone.
-        ImageUnlock(image, image);
-        return 0;
-    }
+    const uint32_t* pixels = ImagePixels(image, &pitch);
+    if (pixels == nullptr)
+        return 0;  // nothing to save: no file is created rather than a header alone
     unsigned char headers[kPixelOffset] = {};
     fillHeaders(headers, image->width, image->height);
     std::FILE* f = std::fopen(fileName, "wb");
-    if (f == nullptr) {
-        ImageUnlock(image, image);
+    if (f == nullptr)
         return 0;
-    }
     // Every write and the close are checked: a full disk must not be
     // reported as a saved screenshot.
     bool ok = std::fwrite(headers, 1, sizeof headers, f) == sizeof headers &&
               writeRows(f, pixels, pitch, image->width, image->height);
-    ImageUnlock(image, image);
     if (std::fclose(f) != 0)
         ok = false;
     return ok ? 1 : 0;

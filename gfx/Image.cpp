@@ -7,16 +7,8 @@
 #include <emmintrin.h>
 #include <new>
 
+#include "gfx/Surface.h"
 #include "resources/Resources.h"
-
-// The buffer behind an Image. Rows start on 64-byte boundaries (a pitch of
-// 16 pixels is 64 bytes), so row copies and fills run on whole cache lines.
-struct ImageSurface {
-    uint32_t* pixels;
-    int32_t width;
-    int32_t height;
-    int32_t pitch;  // pixels from one row to the next
-};
 
 static constexpr size_t kSurfaceAlign = 64;
 static constexpr int32_t kPitchMultiple = 16;
@@ -27,6 +19,15 @@ static uint32_t* allocatePixels(size_t count)
     if (p != nullptr)
         std::memset(p, 0, count * sizeof(uint32_t));
     return static_cast<uint32_t*>(p);
+}
+
+// Stamps count up over the whole run and are never reused, so a stamp seen
+// again means the very same pixels, even across a re-created Image.
+static uint64_t lastStamp;
+
+void SurfaceChanging(ImageSurface* surface)
+{
+    surface->stamp = ++lastStamp;
 }
 
 static void freeSurface(ImageSurface* surface)
@@ -40,7 +41,7 @@ static ImageSurface* createSurface(int32_t width, int32_t height)
     if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
         return nullptr;
     int32_t pitch = (width + kPitchMultiple - 1) / kPitchMultiple * kPitchMultiple;
-    ImageSurface* surface = new (std::nothrow) ImageSurface{nullptr, width, height, pitch};
+    ImageSurface* surface = new (std::nothrow) ImageSurface{nullptr, width, height, pitch, ++lastStamp};
     if (surface == nullptr)
         return nullptr;
     surface->pixels = allocatePixels(static_cast<size_t>(pitch) * static_cast<size_t>(height));
@@ -54,7 +55,7 @@ static ImageSurface* createSurface(int32_t width, int32_t height)
 // The Image's buffer, or null when it has none. A record whose size has
 // been changed behind the kit's back no longer describes its buffer and is
 // treated as having no pixels rather than letting loops run past the end.
-static ImageSurface* usableSurface(const Image* image)
+ImageSurface* SurfaceOf(const Image* image)
 {
     if (image == nullptr || image->surface == nullptr)
         return nullptr;
@@ -88,7 +89,7 @@ int ImageCreate(Image* image, const char* bitmapName, int32_t width, int32_t hei
 
 int ImageLoadBitmap(Image* image, const char* bitmapName)
 {
-    if (usableSurface(image) == nullptr)
+    if (SurfaceOf(image) == nullptr)
         return 0;
     const ResourceEntry* entry = ResourceFind(bitmapName, kResourceBitmap);
     if (entry == nullptr)
@@ -112,7 +113,7 @@ void ImageRestore(Image* image)
 
 static void lockOne(Image* image, uint32_t** pixels, int32_t* pitch)
 {
-    ImageSurface* s = usableSurface(image);
+    ImageSurface* s = SurfaceOf(image);
     if (pixels != nullptr)
         *pixels = s != nullptr ? s->pixels : nullptr;
     if (pitch != nullptr)
@@ -123,6 +124,16 @@ void ImageLock(Image* a, Image* b, uint32_t** pixelsA, uint32_t** pixelsB, int32
 {
     lockOne(a, pixelsA, pitchA);
     lockOne(b, pixelsB, pitchB);
+    if (ImageSurface* s = SurfaceOf(b))
+        SurfaceChanging(s);
+}
+
+const uint32_t* ImagePixels(const Image* image, int32_t* pitch)
+{
+    ImageSurface* s = SurfaceOf(image);
+    if (pitch != nullptr)
+        *pitch = s != nullptr ? s->pitch : 0;
+    return s != nullptr ? s->pixels : nullptr;
 }
 
 void ImageUnlock(Image* a, Image* b)
@@ -130,6 +141,12 @@ void ImageUnlock(Image* a, Image* b)
     // A lock only handed out the pointer; there is nothing to give back.
     (void)a;
     (void)b;
+}
+
+uint64_t ImageChangeStamp(const Image* image)
+{
+    ImageSurface* s = SurfaceOf(image);
+    return s != nullptr ? s->stamp : 0;
 }
 
 // Fills columns x1..x2-1 of rows y1..y2-1 (already inside the buffer).
@@ -158,9 +175,10 @@ static void fillBlock(ImageSurface* s, int32_t x1, int32_t y1, int32_t x2, int32
 
 void ImageClear(Image* image, uint32_t colour)
 {
-    ImageSurface* s = usableSurface(image);
+    ImageSurface* s = SurfaceOf(image);
     if (s == nullptr)
         return;
+    SurfaceChanging(s);
     // The padding at the end of each row is filled too: one straight run.
     uint32_t* p = s->pixels;
     fillPixels(p, static_cast<size_t>(s->pitch) * static_cast<size_t>(s->height), colour);
@@ -168,7 +186,7 @@ void ImageClear(Image* image, uint32_t colour)
 
 void ImageFillRect(Image* image, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour)
 {
-    ImageSurface* s = usableSurface(image);
+    ImageSurface* s = SurfaceOf(image);
     if (s == nullptr)
         return;
     // Corners are inclusive and are not sorted: x1 > x2 draws nothing.
@@ -180,5 +198,6 @@ void ImageFillRect(Image* image, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
     y2 = std::min(y2, image->height - 1);
     if (y1 > y2)
         return;
+    SurfaceChanging(s);
     fillBlock(s, x1, y1, x2 + 1, y2 + 1, colour);
 }

@@ -37,9 +37,21 @@ void ImageRelease(Image* image);
 void ImageRestore(Image* image);
 // Hands out the pixels and pitches (in pixels) of a and b; pass one Image as
 // both to lock it alone. An Image without a surface gets a null pointer and
-// pitch 0, and every kit operation then draws nothing.
+// pitch 0, and every kit operation then draws nothing. b's pixels may be
+// written through the lock, so b counts as changed; a is only read.
 void ImageLock(Image* a, Image* b, uint32_t** pixelsA, uint32_t** pixelsB, int32_t* pitchA, int32_t* pitchB);
 void ImageUnlock(Image* a, Image* b);
+// The pixels and pitch for reading alone: nothing counts as changed. Null
+// and 0 without a surface.
+const uint32_t* ImagePixels(const Image* image, int32_t* pitch);
+
+// Every change of an Image's pixels -- a kit operation drawing into it, a
+// lock of it as b -- gives it a new stamp, and stamps are never reused in a
+// run: an Image that shows a stamp it showed before has the same pixels,
+// so whoever keeps the stamp of a frame can tell a frame that is the same
+// for the price of one comparison. 0 without a surface.
+uint64_t ImageChangeStamp(const Image* image);
+
 void ImageClear(Image* image, uint32_t colour);
 void ImageFillRect(Image* image, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
 

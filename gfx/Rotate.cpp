@@ -129,7 +129,17 @@ static bool staysInside(int32_t c, int32_t d, int32_t steps, int32_t limit)
     return c >= 0 && c < lastWhole && last >= 0 && last < lastWhole;
 }
 
-static void drawSpan(const uint32_t* source, uint32_t* targetRow, SpanEnd a, SpanEnd b, int32_t w, int32_t h)
+// Where a turned row goes: into the target row itself, or keyed onto a
+// destination row; either way only target columns lo..hi are drawn (for a
+// keyed copy, those that land inside the destination).
+struct SpanOut {
+    uint32_t* row;  // target column x is row[x + shift]
+    int32_t shift;
+    int32_t lo, hi;
+    bool keyed;
+};
+
+static void drawSpan(const uint32_t* source, const SpanOut& out, SpanEnd a, SpanEnd b, int32_t w, int32_t h)
 {
     int32_t count = add32(sub32(b.x, a.x), 1);
     if (count <= 0)
@@ -151,15 +161,52 @@ static void drawSpan(const uint32_t* source, uint32_t* targetRow, SpanEnd a, Spa
         return;
     if (!staysInside(u, du, x2 - x1, w) || !staysInside(v, dv, x2 - x1, h))
         return;
-    // The hot loop: two additions, two shifts, a table read and a copy.
-    uint32_t uu = static_cast<uint32_t>(u), vv = static_cast<uint32_t>(v);
-    for (int32_t x = x1; x <= x2; ++x) {
-        int32_t col = static_cast<int32_t>(uu) >> kFixedShift;
-        int32_t row = static_cast<int32_t>(vv) >> kFixedShift;
-        targetRow[x] = source[col + RowOffsetTable[row]];
+    // Only the part of the span inside lo..hi is drawn, starting that many
+    // steps along it.
+    int32_t first = std::max(x1, out.lo), last = std::min(x2, out.hi);
+    uint32_t uu = static_cast<uint32_t>(u) + static_cast<uint32_t>(du) * static_cast<uint32_t>(first - x1);
+    uint32_t vv = static_cast<uint32_t>(v) + static_cast<uint32_t>(dv) * static_cast<uint32_t>(first - x1);
+    // The hot loops: two additions, two shifts, a table read and a copy.
+    if (!out.keyed) {
+        for (int32_t x = first; x <= last; ++x) {
+            out.row[x + out.shift] = source[(static_cast<int32_t>(uu) >> kFixedShift) +
+                                RowOffsetTable[static_cast<int32_t>(vv) >> kFixedShift]];
+            uu += static_cast<uint32_t>(du);
+            vv += static_cast<uint32_t>(dv);
+        }
+        return;
+    }
+    // Locals: a store through the row could otherwise be taken to change
+    // the record and have it read again for every pixel.
+    uint32_t* const row = out.row;
+    const int32_t shift = out.shift;
+    for (int32_t x = first; x <= last; ++x) {
+        uint32_t p = source[(static_cast<int32_t>(uu) >> kFixedShift) +
+                            RowOffsetTable[static_cast<int32_t>(vv) >> kFixedShift]];
+        if (p != TransparentColor)
+            row[x + shift] = p;
         uu += static_cast<uint32_t>(du);
         vv += static_cast<uint32_t>(dv);
     }
+}
+
+// The corners of the source turned about its centre, and its row offsets
+// in the table.
+static void turnCorners(const Image* source, int32_t sPitch, int16_t angle, int16_t scale, int16_t* cornerX,
+                        int16_t* cornerY)
+{
+    int16_t w = static_cast<int16_t>(source->width);
+    int16_t h = static_cast<int16_t>(source->height);
+    int16_t cx = static_cast<int16_t>(w / 2), cy = static_cast<int16_t>(h / 2);
+    const int16_t xs[4] = {0, static_cast<int16_t>(w - 1), static_cast<int16_t>(w - 1), 0};
+    const int16_t ys[4] = {0, 0, static_cast<int16_t>(h - 1), static_cast<int16_t>(h - 1)};
+    for (int i = 0; i < 4; ++i) {
+        cornerX[i] = xs[i];
+        cornerY[i] = ys[i];
+        RotatePoint(&cornerX[i], &cornerY[i], cx, cy, angle, scale);
+    }
+    for (int32_t i = 0; i < h; ++i)
+        RowOffsetTable[i] = static_cast<uint32_t>(i) * static_cast<uint32_t>(sPitch);
 }
 
 void ImageRotate(Image* source, Image* target, int16_t angle, int16_t scale)
@@ -178,19 +225,46 @@ void ImageRotate(Image* source, Image* target, int16_t angle, int16_t scale)
         ImageUnlock(source, target);
         return;
     }
-    int16_t w = static_cast<int16_t>(source->width);
-    int16_t h = static_cast<int16_t>(source->height);
-    int16_t cx = static_cast<int16_t>(w / 2), cy = static_cast<int16_t>(h / 2);
-    int16_t cornerX[4] = {0, static_cast<int16_t>(w - 1), static_cast<int16_t>(w - 1), 0};
-    int16_t cornerY[4] = {0, 0, static_cast<int16_t>(h - 1), static_cast<int16_t>(h - 1)};
-    for (int i = 0; i < 4; ++i)
-        RotatePoint(&cornerX[i], &cornerY[i], cx, cy, angle, scale);
-    for (int32_t i = 0; i < h; ++i)
-        RowOffsetTable[i] = static_cast<uint32_t>(i) * static_cast<uint32_t>(sPitch);
+    int16_t cornerX[4], cornerY[4];
+    turnCorners(source, sPitch, angle, scale, cornerX, cornerY);
+    const int32_t w = source->width, h = source->height;
     for (int32_t y = 0; y < h; ++y) {
         SpanEnd ends[2];
         if (findSpan(cornerX, cornerY, y, w, h, ends))
-            drawSpan(sp, tp + static_cast<ptrdiff_t>(y) * tPitch, ends[0], ends[1], w, h);
+            drawSpan(sp, SpanOut{tp + static_cast<ptrdiff_t>(y) * tPitch, 0, 0, w - 1, false}, ends[0], ends[1], w, h);
     }
     ImageUnlock(source, target);
+}
+
+void ImageRotateKeyed(Image* source, Image* destination, int32_t dx, int32_t dy, int16_t angle, int16_t scale)
+{
+    if (source == nullptr || destination == nullptr || source == destination)
+        return;
+    if (source->height > kRotateMaxRows)
+        return;
+    int32_t sPitch, dPitch;
+    const uint32_t* sp = ImagePixels(source, &sPitch);
+    uint32_t* dp;
+    ImageLock(destination, destination, &dp, &dp, &dPitch, &dPitch);
+    if (sp == nullptr || dp == nullptr || sp == dp) {
+        ImageUnlock(destination, destination);
+        return;
+    }
+    int16_t cornerX[4], cornerY[4];
+    turnCorners(source, sPitch, angle, scale, cornerX, cornerY);
+    const int32_t w = source->width, h = source->height;
+    // The target columns and rows that land inside the destination, worked
+    // out in 64 bits so that far-away placements cannot wrap.
+    SpanOut out{nullptr, dx, static_cast<int32_t>(std::max<int64_t>(0, -int64_t(dx))),
+                static_cast<int32_t>(std::min<int64_t>(w - 1, int64_t(destination->width) - 1 - dx)), true};
+    int64_t top = std::max<int64_t>(0, -int64_t(dy));
+    int64_t bottom = std::min<int64_t>(h - 1, int64_t(destination->height) - 1 - dy);
+    for (int64_t y = top; y <= bottom && out.lo <= out.hi; ++y) {
+        SpanEnd ends[2];
+        if (!findSpan(cornerX, cornerY, static_cast<int32_t>(y), w, h, ends))
+            continue;
+        out.row = dp + (y + dy) * dPitch;
+        drawSpan(sp, out, ends[0], ends[1], w, h);
+    }
+    ImageUnlock(destination, destination);
 }

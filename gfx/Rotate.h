@@ -25,3 +25,10 @@ void RotatePoint(int16_t* x, int16_t* y, int16_t cx, int16_t cy, int16_t angle, 
 // (otherwise nothing happens). Only the target pixels the turned picture
 // covers are written, each with an unchanged source pixel (0 included).
 void ImageRotate(Image* source, Image* target, int16_t angle, int16_t scale);
+
+// The same turned picture copied keyed to (dx, dy) of destination, clipped
+// to it, in one pass: the result of ImageClear of a scratch Image of the
+// source's size, ImageRotate into it and ImageBlitKeyed of it, without the
+// scratch. Nothing happens where ImageRotate would refuse, or when the two
+// share their pixels.
+void ImageRotateKeyed(Image* source, Image* destination, int32_t dx, int32_t dy, int16_t angle, int16_t scale);

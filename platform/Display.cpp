@@ -16,6 +16,8 @@ static SDL_Texture* texture;
 static Image backBuffer;          // owned here; the ScreenImage shares its surface
 static int64_t refreshTicks;      // one refresh interval in performance-counter ticks
 static uint64_t lastPresentEnd;   // counter value when the previous Present returned
+static uint64_t shownStamp;       // the back buffer's change stamp when it was last shown
+static bool repaintDue = true;    // the window needs the picture again, changed or not
 
 static constexpr int32_t kDisplayBits = 32;
 static constexpr int kDefaultRefreshRate = 60;  // Hz, when the mode does not say
@@ -82,6 +84,7 @@ int DisplayStart(int32_t width, int32_t height, int32_t bits)
     int64_t frequency = static_cast<int64_t>(SDL_GetPerformanceFrequency());
     refreshTicks = frequency / refreshRateOfWindow();
     lastPresentEnd = 0;
+    repaintDue = true;
     return 1;
 }
 
@@ -140,23 +143,33 @@ void DisplayShow()
     if (DisplayIsLost())
         DisplayRestore(0);
     if (DisplayRenderer != nullptr && texture != nullptr && backBuffer.surface != nullptr) {
-        uint32_t* pixels = nullptr;
         int32_t pitch = 0;
-        ImageLock(&backBuffer, &backBuffer, &pixels, &pixels, &pitch, &pitch);
+        const uint32_t* pixels = ImagePixels(&backBuffer, &pitch);
         if (pixels != nullptr)
             SDL_UpdateTexture(texture, nullptr, pixels, pitch * static_cast<int>(sizeof(uint32_t)));
-        ImageUnlock(&backBuffer, &backBuffer);
         SDL_SetRenderDrawColor(DisplayRenderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
         SDL_RenderClear(DisplayRenderer);
         SDL_RenderCopy(DisplayRenderer, texture, nullptr, nullptr);
         SDL_RenderPresent(DisplayRenderer);
+        shownStamp = ImageChangeStamp(&backBuffer);
+        repaintDue = false;
     }
 }
 
+void DisplayRepaint()
+{
+    repaintDue = true;
+}
+
+// A still picture -- the back buffer's stamp unchanged since it was shown,
+// and nothing asking for a repaint -- is neither uploaded nor presented:
+// that is most of the cost of a frame on the title screen or while aiming.
+// Only the wait is kept, so frames last as long as ever.
 void Present(Image* image)
 {
     (void)image;  // the back buffer is what is shown, as with a flip
-    DisplayShow();
+    if (repaintDue || ImageChangeStamp(&backBuffer) != shownStamp)
+        DisplayShow();
     waitForRefresh();
 }
 
@@ -175,6 +188,7 @@ int DisplayRestore(int deviceReset)
     }
     if (DisplayRenderer != nullptr)
         texture = createTexture();
+    repaintDue = true;  // a new texture or renderer holds nothing yet
     return texture != nullptr;
 }
 

@@ -39,12 +39,20 @@ void DisplayShutdown();
 int DisplayBackBuffer(Image* image);
 
 // Shows the back buffer, whatever Image is passed (callers pass the
-// ScreenImage), and waits for the display. Never reports failure.
+// ScreenImage), and waits for the display. A back buffer unchanged since it
+// was last shown (gfx/Image.h: its change stamp) is not shown again unless
+// DisplayRepaint asked for it; the wait is the same either way. Never
+// reports failure.
 void Present(Image* image);
 
-// Uploads and shows the back buffer without the wait: Present is this
-// followed by the wait for the display.
+// Uploads and shows the back buffer without the wait: Present is this, when
+// the picture changed or a repaint is due, followed by the wait.
 void DisplayShow();
+
+// The window lost or resized what it showed (exposed, restored, shown,
+// resized, switched to or from full screen): the next Present shows the
+// back buffer even if it has not changed.
+void DisplayRepaint();
 
 // Brings back a render device that was lost: the texture (targetsReset) or
 // the whole renderer and texture (deviceReset). A no-op while the display is

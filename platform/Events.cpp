@@ -272,6 +272,15 @@ static void onWindowEvent(const SDL_WindowEvent& window)
         mouseY = -1;
         MouseLeftWindow();
         break;
+    // Whatever the window showed may be gone or the wrong size: a still
+    // picture is not presented again by itself.
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_RESIZED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_MAXIMIZED:
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_DISPLAY_CHANGED: DisplayRepaint(); break;
     default: break;
     }
 }

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "gfx/Image.h"
@@ -75,6 +77,19 @@ struct KeptMeasure {
 };
 static KeptMeasure measured;
 
+// The thread of FaceTextPrepare while it may still be running. It is
+// never left to a destructor: exit joins it through its own hook.
+static std::thread* preparer;
+
+static void waitForPreparer()
+{
+    if (preparer == nullptr)
+        return;
+    preparer->join();
+    delete preparer;
+    preparer = nullptr;
+}
+
 static void forgetKeptText()
 {
     kept.valid = false;
@@ -84,6 +99,7 @@ static void forgetKeptText()
 
 void FaceTextShutdown()
 {
+    waitForPreparer();
     forgetKeptText();
     measured = KeptMeasure{};
     for (FaceFont& f : fontCache) {
@@ -169,6 +185,11 @@ static TTF_Font* openFace(const char* face)
     if (match != nullptr)
         FcPatternDestroy(match);
     FcPatternDestroy(request);
+    // The configuration and the font lists are only needed for a lookup,
+    // and a run looks up one face: they are let go rather than kept for
+    // the rest of the run.
+    FcFini();
+    fontconfigStarted = 0;
     return font;
 }
 
@@ -261,32 +282,20 @@ static const FaceFont* faceFont(const char* face, int32_t width, int32_t height)
     return slot->font != nullptr ? slot : nullptr;
 }
 
-static bool hasPixels(Image* image)
+static bool hasPixels(const Image* image)
 {
-    if (image == nullptr)
-        return false;
-    uint32_t* pixels = nullptr;
-    uint32_t* unused = nullptr;
     int32_t pitch = 0;
-    int32_t unusedPitch = 0;
-    ImageLock(image, image, &pixels, &unused, &pitch, &unusedPitch);
-    ImageUnlock(image, image);
-    return pixels != nullptr;
+    return image != nullptr && ImagePixels(image, &pitch) != nullptr;
 }
 
-void MeasureFaceText(Image* image, const char* text, const char* face, int32_t width, int32_t height,
-                     int32_t* outWidth, int32_t* outHeight)
+// Measures into the kept measure; false when the string cannot be measured.
+static bool measure(const FaceFont* f, const char* text)
 {
-    if (text == nullptr || !hasPixels(image))
-        return;
-    const FaceFont* f = faceFont(face, width, height);
-    if (f == nullptr)
-        return;
     if (measured.font != f || std::strcmp(measured.text, text) != 0) {
         int w = 0;
         int h = 0;
         if (TTF_SizeText(f->font, text, &w, &h) != 0)
-            return;
+            return false;
         // The rendering is exactly this size, so the width is the drawn one.
         measured = KeptMeasure{};
         size_t length = std::strlen(text);
@@ -297,6 +306,18 @@ void MeasureFaceText(Image* image, const char* text, const char* face, int32_t w
         measured.width = w;
         measured.height = h;
     }
+    return true;
+}
+
+void MeasureFaceText(Image* image, const char* text, const char* face, int32_t width, int32_t height,
+                     int32_t* outWidth, int32_t* outHeight)
+{
+    waitForPreparer();
+    if (text == nullptr || !hasPixels(image))
+        return;
+    const FaceFont* f = faceFont(face, width, height);
+    if (f == nullptr || !measure(f, text))
+        return;
     if (outWidth != nullptr)
         *outWidth = measured.width;
     if (outHeight != nullptr)
@@ -407,6 +428,7 @@ static void blendInk(const Rendering& text, uint32_t* pixels, int32_t pitch, int
 void DrawFaceText(Image* image, const char* text, int32_t x, int32_t y, uint32_t colour, const char* face,
                   int32_t width, int32_t height, int upsideDown)
 {
+    waitForPreparer();
     if (text == nullptr || text[0] == '\0' || !hasPixels(image))
         return;
     const FaceFont* f = faceFont(face, width, height);
@@ -424,4 +446,23 @@ void DrawFaceText(Image* image, const char* text, int32_t x, int32_t y, uint32_t
     if (pixels != nullptr)
         blendInk(*rendering, pixels, pitch, image->width, image->height, x, y, upsideDown);
     ImageUnlock(image, image);
+}
+
+void FaceTextPrepare(const char* text, const char* face, int32_t width, int32_t height, uint32_t colour)
+{
+    waitForPreparer();
+    if (text == nullptr || face == nullptr)
+        return;
+    static bool hooked = false;
+    if (!hooked) {
+        std::atexit(waitForPreparer);  // before the thread exists, so it runs first
+        hooked = true;
+    }
+    std::string t = text, fc = face;
+    preparer = new (std::nothrow) std::thread([t, fc, width, height, colour] {
+        const FaceFont* f = faceFont(fc.c_str(), width, height);
+        Rendering scratch;
+        if (f != nullptr && measure(f, t.c_str()))
+            findRendering(f, t.c_str(), colour & 0x00FFFFFF, &scratch);
+    });
 }

@@ -32,6 +32,13 @@ void MeasureFaceText(Image* image, const char* text, const char* face, int32_t w
 void DrawFaceText(Image* image, const char* text, int32_t x, int32_t y, uint32_t colour, const char* face,
                   int32_t width, int32_t height, int upsideDown);
 
+// Does on a thread of its own what the first MeasureFaceText and
+// DrawFaceText of this string would do -- read the font configuration, open
+// the face at the size, measure and render the string -- so that it runs
+// beside the rest of start-up. Every other call here first waits for it, so
+// the results are exactly those of doing it on the spot. At most one runs.
+void FaceTextPrepare(const char* text, const char* face, int32_t width, int32_t height, uint32_t colour);
+
 // Closes every font this module opened; an exit hook registered the first
 // time a font is needed, harmless to call again.
 void FaceTextShutdown();
