@@ -1,6 +1,7 @@
 // A still picture is not presented again, a changed one is, and a window
 // that lost its contents gets the picture back (dummy video driver).
 #include <SDL.h>
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include "flow/GameImages.h"
@@ -13,7 +14,7 @@ static uint32_t Shown()
 {
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(DisplayRenderer, &w, &h);
-    double scale = std::min(w / 640.0, h / 480.0);
+    double scale = std::floor(std::min(w / 640.0, h / 480.0));  // whole pixels
     SDL_Rect at{int((w - 640 * scale) / 2 + 100.5 * scale), int((h - 480 * scale) / 2 + 100.5 * scale), 1, 1};
     uint32_t pixel = 0;
     SDL_RenderSetLogicalSize(DisplayRenderer, 0, 0);
