@@ -153,6 +153,13 @@ memory() {
         END { for (n in rss) if (rss[n] >= 256) printf "    %8.1f MB  %s\n", rss[n] / 1024, n }
     ' "/proc/$RUN_PID/smaps" | sort -rn | head -12
     stop_run
+    # The same window and display without the game, for what is SDL's.
+    env SDL_VIDEODRIVER=dummy "$MINIMAL" >/dev/null 2>&1 &
+    RUN_PID=$!
+    sleep "$SETTLE"
+    rss=$(awk '/^Rss:/ { print $2 }' "/proc/$RUN_PID/smaps_rollup")
+    printf "  dummy  resident memory of the minimal SDL program %.1f MB\n" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
+    stop_run
 }
 
 echo
