@@ -144,7 +144,7 @@ deb: deps-deb
 # The kit and scene benchmarks, then the game against a minimal SDL program
 # (CPU on still screens, start-up, memory; under Xvfb when it is installed).
 bench: deps $(BUILD)/build.ninja
-	cmake --build $(BUILD) --target kelvane_bench kelvane present_minimal present_probe
+	cmake --build $(BUILD) --target kelvane_bench kelvane present_minimal present_minimal_libs present_probe
 	./$(BUILD)/kelvane_bench --benchmark_min_time=0.5
 	bash bench/present_bench.sh $(BUILD)
 

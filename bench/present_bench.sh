@@ -18,6 +18,7 @@ BUILD=$(readlink -f "${1:-build}")
 SECONDS_PER_SAMPLE=${2:-10}
 GAME=$BUILD/kelvane
 MINIMAL=$BUILD/present_minimal
+MINIMAL_LIBS=$BUILD/present_minimal_libs  # the same, loading the game's libraries
 PROBE=$BUILD/libpresent_probe.so
 SETTLE=3          # seconds from start before a CPU sample
 START_RUNS=7      # start-up runs of each program, medians compared
@@ -25,8 +26,8 @@ CPU_TARGET=0.15
 START_TARGET=1.5
 MEMORY_TARGET_MB=20
 
-for f in "$GAME" "$MINIMAL" "$PROBE"; do
-    [ -e "$f" ] || { echo "present_bench: missing $f (build kelvane, present_minimal, present_probe)" >&2; exit 1; }
+for f in "$GAME" "$MINIMAL" "$MINIMAL_LIBS" "$PROBE"; do
+    [ -e "$f" ] || { echo "present_bench: missing $f (build kelvane, present_minimal*, present_probe)" >&2; exit 1; }
 done
 WORK=$(mktemp -d /tmp/present_bench.XXXXXX)
 XVFB_PID=
@@ -125,16 +126,20 @@ rows() {
         "$name" "$title" "$minimal" "$(ratio "$title" "$minimal")" "$CPU_TARGET"
     printf "  %-6s CPU, aiming, no ball game %6.2f %%  minimal %6.2f %%  = %sx  (target <= %.2fx)\n" \
         "$name" "$aiming" "$minimal" "$(ratio "$aiming" "$minimal")" "$CPU_TARGET"
-    local i game_starts="" minimal_starts=""
+    local i game_starts="" minimal_starts="" libs_starts=""
     for i in $(seq "$START_RUNS"); do
         minimal_starts+="$(start_time "$MINIMAL" "$@") "
         game_starts+="$(start_time "$GAME" "$@") "
+        libs_starts+="$(start_time "$MINIMAL_LIBS" "$@") "
     done
-    local g m
+    local g m l
     g=$(echo "$game_starts" | tr ' ' '\n' | grep . | median)
     m=$(echo "$minimal_starts" | tr ' ' '\n' | grep . | median)
+    l=$(echo "$libs_starts" | tr ' ' '\n' | grep . | median)
     printf "  %-6s start to first frame game %6.3f s  minimal %6.3f s  = %sx  (target <= %.1fx)\n" \
         "$name" "$g" "$m" "$(ratio "$g" "$m")" "$START_TARGET"
+    printf "         minimal loading the game's libraries %6.3f s = %sx of minimal, the game %sx of it\n" \
+        "$l" "$(ratio "$l" "$m")" "$(ratio "$g" "$l")"
     printf "         (game runs: %s; minimal runs: %s)\n" "$game_starts" "$minimal_starts"
 }
 
@@ -153,6 +158,18 @@ memory() {
         END { for (n in rss) if (rss[n] >= 256) printf "    %8.1f MB  %s\n", rss[n] / 1024, n }
     ' "/proc/$RUN_PID/smaps" | sort -rn | head -12
     stop_run
+    # The same window and display without the game, for what is SDL's, and
+    # with the game's libraries loaded too.
+    local program
+    for program in "$MINIMAL" "$MINIMAL_LIBS"; do
+        env SDL_VIDEODRIVER=dummy "$program" >/dev/null 2>&1 &
+        RUN_PID=$!
+        sleep "$SETTLE"
+        rss=$(awk '/^Rss:/ { print $2 }' "/proc/$RUN_PID/smaps_rollup")
+        printf "  dummy  resident memory of %s %.1f MB\n" "$(basename "$program")" \
+            "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
+        stop_run
+    done
 }
 
 echo

@@ -7,8 +7,17 @@
 #include <emmintrin.h>
 #include <new>
 
-#include "gfx/Surface.h"
 #include "resources/Resources.h"
+
+// The buffer behind an Image. Rows start on 64-byte boundaries (a pitch of
+// 16 pixels is 64 bytes), so row copies and fills run on whole cache lines.
+struct ImageSurface {
+    uint32_t* pixels;
+    int32_t width;
+    int32_t height;
+    int32_t pitch;   // pixels from one row to the next
+    uint64_t stamp;  // taken afresh at every change of the pixels
+};
 
 static constexpr size_t kSurfaceAlign = 64;
 static constexpr int32_t kPitchMultiple = 16;
@@ -25,7 +34,8 @@ static uint32_t* allocatePixels(size_t count)
 // again means the very same pixels, even across a re-created Image.
 static uint64_t lastStamp;
 
-void SurfaceChanging(ImageSurface* surface)
+// Records that the pixels are about to change: they get a new stamp.
+static void changing(ImageSurface* surface)
 {
     surface->stamp = ++lastStamp;
 }
@@ -55,7 +65,7 @@ static ImageSurface* createSurface(int32_t width, int32_t height)
 // The Image's buffer, or null when it has none. A record whose size has
 // been changed behind the kit's back no longer describes its buffer and is
 // treated as having no pixels rather than letting loops run past the end.
-ImageSurface* SurfaceOf(const Image* image)
+static ImageSurface* usableSurface(const Image* image)
 {
     if (image == nullptr || image->surface == nullptr)
         return nullptr;
@@ -89,7 +99,7 @@ int ImageCreate(Image* image, const char* bitmapName, int32_t width, int32_t hei
 
 int ImageLoadBitmap(Image* image, const char* bitmapName)
 {
-    if (SurfaceOf(image) == nullptr)
+    if (usableSurface(image) == nullptr)
         return 0;
     const ResourceEntry* entry = ResourceFind(bitmapName, kResourceBitmap);
     if (entry == nullptr)
@@ -113,7 +123,7 @@ void ImageRestore(Image* image)
 
 static void lockOne(Image* image, uint32_t** pixels, int32_t* pitch)
 {
-    ImageSurface* s = SurfaceOf(image);
+    ImageSurface* s = usableSurface(image);
     if (pixels != nullptr)
         *pixels = s != nullptr ? s->pixels : nullptr;
     if (pitch != nullptr)
@@ -124,13 +134,13 @@ void ImageLock(Image* a, Image* b, uint32_t** pixelsA, uint32_t** pixelsB, int32
 {
     lockOne(a, pixelsA, pitchA);
     lockOne(b, pixelsB, pitchB);
-    if (ImageSurface* s = SurfaceOf(b))
-        SurfaceChanging(s);
+    if (ImageSurface* s = usableSurface(b))
+        changing(s);
 }
 
 const uint32_t* ImagePixels(const Image* image, int32_t* pitch)
 {
-    ImageSurface* s = SurfaceOf(image);
+    ImageSurface* s = usableSurface(image);
     if (pitch != nullptr)
         *pitch = s != nullptr ? s->pitch : 0;
     return s != nullptr ? s->pixels : nullptr;
@@ -145,7 +155,7 @@ void ImageUnlock(Image* a, Image* b)
 
 uint64_t ImageChangeStamp(const Image* image)
 {
-    ImageSurface* s = SurfaceOf(image);
+    ImageSurface* s = usableSurface(image);
     return s != nullptr ? s->stamp : 0;
 }
 
@@ -175,10 +185,10 @@ static void fillBlock(ImageSurface* s, int32_t x1, int32_t y1, int32_t x2, int32
 
 void ImageClear(Image* image, uint32_t colour)
 {
-    ImageSurface* s = SurfaceOf(image);
+    ImageSurface* s = usableSurface(image);
     if (s == nullptr)
         return;
-    SurfaceChanging(s);
+    changing(s);
     // The padding at the end of each row is filled too: one straight run.
     uint32_t* p = s->pixels;
     fillPixels(p, static_cast<size_t>(s->pitch) * static_cast<size_t>(s->height), colour);
@@ -186,7 +196,7 @@ void ImageClear(Image* image, uint32_t colour)
 
 void ImageFillRect(Image* image, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour)
 {
-    ImageSurface* s = SurfaceOf(image);
+    ImageSurface* s = usableSurface(image);
     if (s == nullptr)
         return;
     // Corners are inclusive and are not sorted: x1 > x2 draws nothing.
@@ -198,6 +208,6 @@ void ImageFillRect(Image* image, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
     y2 = std::min(y2, image->height - 1);
     if (y1 > y2)
         return;
-    SurfaceChanging(s);
+    changing(s);
     fillBlock(s, x1, y1, x2 + 1, y2 + 1, colour);
 }

@@ -168,7 +168,7 @@ void DisplayRepaint()
 void Present(Image* image)
 {
     (void)image;  // the back buffer is what is shown, as with a flip
-    if (repaintDue || ImageChangeStamp(&backBuffer) != shownStamp)
+    if (repaintDue || DisplayIsLost() || ImageChangeStamp(&backBuffer) != shownStamp)
         DisplayShow();
     waitForRefresh();
 }
