@@ -129,6 +129,13 @@ static bool staysInside(int32_t c, int32_t d, int32_t steps, int32_t limit)
     return c >= 0 && c < lastWhole && last >= 0 && last < lastWhole;
 }
 
+// The smallest source rectangle that holds every pixel that is not
+// transparent (empty when u0 > u1). A keyed turn need not step through the
+// rest of a span: the sight is mostly see-through around its drawing.
+struct OpaqueBox {
+    int32_t u0, v0, u1, v1;
+};
+
 // Where a turned row goes: into the target row itself, or keyed onto a
 // destination row; either way only target columns lo..hi are drawn (for a
 // keyed copy, those that land inside the destination).
@@ -137,7 +144,62 @@ struct SpanOut {
     int32_t shift;
     int32_t lo, hi;
     bool keyed;
+    const OpaqueBox* box;  // keyed only: where the source is not transparent
 };
+
+static OpaqueBox findOpaqueBox(const uint32_t* pixels, int32_t pitch, int32_t w, int32_t h)
+{
+    OpaqueBox box{w, h, -1, -1};
+    for (int32_t v = 0; v < h; ++v)
+        for (int32_t u = 0; u < w; ++u)
+            if (pixels[static_cast<ptrdiff_t>(v) * pitch + u] != TransparentColor) {
+                box = {std::min(box.u0, u), std::min(box.v0, v), std::max(box.u1, u), std::max(box.v1, v)};
+            }
+    return box;
+}
+
+// The box of the picture turned last, found again only when its pixels have
+// changed since (the change stamps are never reused): the game turns the
+// same sight every frame while the aim moves.
+static const OpaqueBox* opaqueBoxOf(const Image* source, const uint32_t* pixels, int32_t pitch)
+{
+    static uint64_t boxStamp;
+    static OpaqueBox box;
+    uint64_t stamp = ImageChangeStamp(source);
+    if (stamp == 0 || stamp != boxStamp) {
+        box = findOpaqueBox(pixels, pitch, source->width, source->height);
+        boxStamp = stamp;
+    }
+    return &box;
+}
+
+static int64_t floorDiv(int64_t a, int64_t b)
+{
+    int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+static int64_t ceilDiv(int64_t a, int64_t b)
+{
+    return -floorDiv(-a, b);
+}
+
+// Narrows the steps 0..*last of a coordinate c + d*k (16.16, inside its
+// picture all the way) to those whose whole part lies in lo..hi.
+static void keepWithin(int64_t c, int64_t d, int32_t lo, int32_t hi, int64_t* first, int64_t* last)
+{
+    const int64_t low = int64_t(lo) << kFixedShift;
+    const int64_t high = (int64_t(hi) << kFixedShift) + (kFixedOne - 1);
+    if (d == 0) {
+        if (c < low || c > high)
+            *last = -1;
+        return;
+    }
+    const int64_t k1 = d > 0 ? ceilDiv(low - c, d) : ceilDiv(high - c, d);
+    const int64_t k2 = d > 0 ? floorDiv(high - c, d) : floorDiv(low - c, d);
+    *first = std::max(*first, k1);
+    *last = std::min(*last, k2);
+}
 
 static void drawSpan(const uint32_t* source, const SpanOut& out, SpanEnd a, SpanEnd b, int32_t w, int32_t h)
 {
@@ -176,6 +238,16 @@ static void drawSpan(const uint32_t* source, const SpanOut& out, SpanEnd a, Span
         }
         return;
     }
+    // Only the steps that fall inside the source's opaque box can draw.
+    int64_t skip = 0, steps = int64_t(last) - first;
+    keepWithin(uu, du, out.box->u0, out.box->u1, &skip, &steps);
+    keepWithin(vv, dv, out.box->v0, out.box->v1, &skip, &steps);
+    if (skip > steps)
+        return;
+    uu += static_cast<uint32_t>(du) * static_cast<uint32_t>(skip);
+    vv += static_cast<uint32_t>(dv) * static_cast<uint32_t>(skip);
+    last = static_cast<int32_t>(first + steps);
+    first = static_cast<int32_t>(first + skip);
     // Locals: a store through the row could otherwise be taken to change
     // the record and have it read again for every pixel.
     uint32_t* const row = out.row;
@@ -231,7 +303,7 @@ void ImageRotate(Image* source, Image* target, int16_t angle, int16_t scale)
     for (int32_t y = 0; y < h; ++y) {
         SpanEnd ends[2];
         if (findSpan(cornerX, cornerY, y, w, h, ends))
-            drawSpan(sp, SpanOut{tp + static_cast<ptrdiff_t>(y) * tPitch, 0, 0, w - 1, false}, ends[0], ends[1], w, h);
+            drawSpan(sp, SpanOut{tp + static_cast<ptrdiff_t>(y) * tPitch, 0, 0, w - 1, false, nullptr}, ends[0], ends[1], w, h);
     }
     ImageUnlock(source, target);
 }
@@ -256,7 +328,8 @@ void ImageRotateKeyed(Image* source, Image* destination, int32_t dx, int32_t dy,
     // The target columns and rows that land inside the destination, worked
     // out in 64 bits so that far-away placements cannot wrap.
     SpanOut out{nullptr, dx, static_cast<int32_t>(std::max<int64_t>(0, -int64_t(dx))),
-                static_cast<int32_t>(std::min<int64_t>(w - 1, int64_t(destination->width) - 1 - dx)), true};
+                static_cast<int32_t>(std::min<int64_t>(w - 1, int64_t(destination->width) - 1 - dx)), true,
+                opaqueBoxOf(source, sp, sPitch)};
     int64_t top = std::max<int64_t>(0, -int64_t(dy));
     int64_t bottom = std::min<int64_t>(h - 1, int64_t(destination->height) - 1 - dy);
     for (int64_t y = top; y <= bottom && out.lo <= out.hi; ++y) {

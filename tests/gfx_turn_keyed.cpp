@@ -14,6 +14,9 @@ TEST(GfxRotate, TurnedKeyedInOnePassEqualsTurnThenKeyedCopy)
     for (int32_t x = 0; x < 23; x += 3)  // holes the keyed copies must skip
         for (int32_t y = 0; y < 17; ++y)
             source.at(x, (y * 7 + x) % 17) = 0;
+    for (int32_t i = 0; i < 23 * 17; ++i)  // a see-through frame around the drawing
+        if (i % 23 < 3 || i % 23 > 19 || i / 23 < 2 || i / 23 > 14)
+            source.at(i % 23, i / 23) = 0;
     const int16_t angles[] = {0, 37, 360, 700, 1100, 1439};
     const int32_t places[][2] = {{10, 8}, {-9, -5}, {30, 20}, {-22, 3}, {39, 31}, {-23, 0}, {5, 31}};
     for (int16_t angle : angles)
@@ -25,5 +28,6 @@ TEST(GfxRotate, TurnedKeyedInOnePassEqualsTurnThenKeyedCopy)
                 ImageBlitKeyed(&scratch.image, 0, 0, &expected.image, p[0], p[1], 23, 17);
                 ImageRotateKeyed(&source.image, &got.image, p[0], p[1], angle, scale);
                 ASSERT_EQ(got.pixels(), expected.pixels()) << angle << " " << scale << " " << p[0] << "," << p[1];
+                source.at(angle % 23, scale % 17) = 0x00FF00FF;  // the next turn sees the picture changed
             }
 }
