@@ -131,7 +131,8 @@ static inline void keyedPixels(const uint32_t* s, uint32_t* d, int32_t from, int
 static inline void prefetchRow(const uint32_t* row, int32_t w)
 {
 #if defined(__SSE2__)
-    _mm_prefetch(reinterpret_cast<const char*>(row), _MM_HINT_T0);
+    for (int32_t x = 0; x < w; x += 16)  // a cache line of pixels at a time
+        _mm_prefetch(reinterpret_cast<const char*>(row + x), _MM_HINT_T0);
     _mm_prefetch(reinterpret_cast<const char*>(row + w - 1), _MM_HINT_T0);
 #else
     (void)row;
