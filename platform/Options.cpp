@@ -28,7 +28,10 @@ static const char kUsage[] =
     "  F11, Alt+Enter    switch between full screen and a window\n"
     "  F10               save a screenshot (Saved-Screen-0.bmp)\n"
     "  Esc               quit\n"
-    "The keypad's arrows work as arrows while Num Lock is off.\n";
+    "The keypad's arrows work as arrows while Num Lock is off.\n"
+    "Mouse: the cannon points at the pointer; the left button fires.\n"
+    "Game pad: the D-pad or left stick turns, the south button fires, Start\n"
+    "starts a game and pauses one.\n";
 
 int ParseOptions(int argc, char** argv, Options* options, std::FILE* out, std::FILE* err)
 {
