@@ -219,6 +219,7 @@ TEST_F(Flow, ScoreFileIsLoadedWithEveryLineEndedSavedAsTheTableAndNeverHalfWritt
 
     // A save that fails leaves the old file whole.
     std::filesystem::create_directory("Kelvane.scores.tmp");  // cannot be made
+    ScoreTable[0][0] = 'X';
     SaveScores();
     EXPECT_EQ(ReadFile("Kelvane.scores"), expected);
 }
