@@ -1,8 +1,7 @@
-// The platform shell on SDL's dummy video driver (input, display, clocks and
-// what ends the process), then the picture on a real X server (Xvfb).
+// The platform shell on SDL's dummy video driver: input, display, clocks and
+// what ends the process.
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,9 +16,6 @@
 #include "platform/Events.h"
 #include "platform/Platform.h"
 #include "platform/Timing.h"
-#ifdef __SANITIZE_ADDRESS__
-#include <sanitizer/lsan_interface.h>
-#endif
 
 namespace {
 
@@ -82,28 +78,6 @@ bool PresentReadsBackIdentically(Image* given, uint32_t seed)
     return shown == frame;
 }
 
-// Runs body in a forked child: "status N:" and all it wrote (99 if body returns).
-std::string RunInChild(const std::function<void()>& body)
-{
-    FILE* out = tmpfile();
-    fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fileno(out), STDOUT_FILENO);
-        dup2(fileno(out), STDERR_FILENO);
-        body();
-        fflush(nullptr);
-        _exit(99);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    std::string output(4096, '\0');
-    rewind(out);
-    output.resize(fread(output.data(), 1, output.size(), out));
-    fclose(out);
-    return "status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ":" + output;
-}
-
 // A started platform, shut down again afterwards so that tests share a process.
 class PlatformTest : public ::testing::Test {
 protected:
@@ -114,7 +88,8 @@ protected:
 
 TEST_F(PlatformTest, KeyCodesCharactersHeldKeysAltF9AndF10)
 {
-    // Keys outside the KeyCode table are held but report KeyCode 0.
+    // {key, its held slot, KeyCode, character}; keys outside the KeyCode
+    // table are held but report KeyCode 0.
     const struct { SDL_Keycode sym; int virtualKey; int32_t keyCode, character; } keys[] = {
         {SDLK_PAGEUP, 0x21, 0x49, 0}, {SDLK_PAGEDOWN, 0x22, 0x51, 0}, {SDLK_END, 0x23, 0x4F, 0},
         {SDLK_HOME, 0x24, 0x47, 0}, {SDLK_LEFT, 0x25, 0x4B, 0}, {SDLK_UP, 0x26, 0x48, 0}, {SDLK_RIGHT, 0x27, 0x4D, 0},
@@ -123,15 +98,11 @@ TEST_F(PlatformTest, KeyCodesCharactersHeldKeysAltF9AndF10)
         {SDLK_a, 'A', 0, 0}, {SDLK_SPACE, 0x20, 0, 0}, {SDLK_RETURN, 0x0D, 0, 13}, {SDLK_KP_ENTER, 0x0D, 0, 13},
         {SDLK_ESCAPE, 0x1B, 0, 27}, {SDLK_BACKSPACE, 0x08, 0, 8}};
     for (const auto& k : keys) {
-        SCOPED_TRACE(SDL_GetKeyName(k.sym));
         PushKey(k.sym, true);
         Poll p = PollOnce();
-        EXPECT_EQ(p.keyCode, k.keyCode);
-        EXPECT_EQ(p.character, k.character);
-        EXPECT_EQ(KeyDown[k.virtualKey], 1);
+        EXPECT_TRUE(p.keyCode == k.keyCode && p.character == k.character && KeyDown[k.virtualKey]) << SDL_GetKeyName(k.sym);
         PushKey(k.sym, false);
-        EXPECT_EQ(PollOnce().keyCode, 0);
-        EXPECT_TRUE(NoKeyHeld());
+        EXPECT_TRUE(PollOnce().keyCode == 0 && NoKeyHeld()) << SDL_GetKeyName(k.sym);
     }
     // With Alt only F9 means anything; F10, the screenshot, is never held
     // and does nothing with Shift or Ctrl; auto-repeat reports again.
@@ -143,8 +114,7 @@ TEST_F(PlatformTest, KeyCodesCharactersHeldKeysAltF9AndF10)
     for (const auto& c : commands) {
         PushKey(c.sym, true, c.mod, c.repeat);
         Poll p = PollOnce();
-        EXPECT_EQ(p.keyCode, c.keyCode) << SDL_GetKeyName(c.sym) << " mod " << c.mod;
-        EXPECT_EQ(p.character, 0) << SDL_GetKeyName(c.sym);
+        EXPECT_TRUE(p.keyCode == c.keyCode && p.character == 0) << SDL_GetKeyName(c.sym) << " mod " << c.mod;
     }
     PollOnce();
     EXPECT_EQ(KeyDown[VkLeft], 1) << "held across polls";
@@ -162,7 +132,7 @@ TEST_F(PlatformTest, KeyCodesCharactersHeldKeysAltF9AndF10)
     EXPECT_EQ(KeyDown[VkUp], 1);
 }
 
-TEST_F(PlatformTest, MousePositionLeavingAndMotionBursts)
+TEST_F(PlatformTest, MousePositionLeavingMotionBurstsAndMultiClicks)
 {
     auto where = [] { Poll p = PollOnce(); return std::pair(p.x, p.y); };
     auto move = [](float x, float y) {  // to a picture pixel; motion comes in window pixels
@@ -173,8 +143,6 @@ TEST_F(PlatformTest, MousePositionLeavingAndMotionBursts)
     move(100, 200);
     EXPECT_EQ(where(), std::pair(100, 200));
     PushWindow(SDL_WINDOWEVENT_LEAVE);
-    PushKey(SDLK_a, true);
-    EXPECT_EQ(where(), std::pair(-1, -1));
     EXPECT_EQ(where(), std::pair(-1, -1));
     // A burst of motion costs one poll; the key behind it is not held up.
     for (int i = 0; i < 200; i++)
@@ -184,32 +152,29 @@ TEST_F(PlatformTest, MousePositionLeavingAndMotionBursts)
     EXPECT_EQ(where(), std::pair(199, 99));
     EXPECT_EQ(PollOnce().keyCode, KeyDownArrow);
     EXPECT_EQ(where(), std::pair(300, 10));
-}
 
-TEST_F(PlatformTest, MultiClicksByThe300msRule)
-{
+    // Left presses after the given gaps (ms): a double and a triple click
+    // within 300 ms each; the bit lasts one poll, the held bits until the
+    // release; right presses make no multi-clicks.
     UseManualClock();
     auto button = [](Uint8 b, bool down) {
         Push(down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP, [=](SDL_Event& e) { e.button.button = b; });
     };
-    std::vector<int32_t> bits;  // of each left press's poll, after the given gap (ms)
-    for (int gap : {1000, 200, 200, 200, 200, 200, 301, 301, 300, 301, 1000, 100}) {
+    std::vector<int32_t> bits;
+    for (int gap : {1000, 200, 200, 200, 301, 300, 301, 100}) {
         ticks += gap * rate / 1000;
         button(SDL_BUTTON_LEFT, true);
         bits.push_back(PollOnce().buttons);
         if (gap != 100)  // the last is held on
             button(SDL_BUTTON_LEFT, false), PollOnce();
     }
-    // The double-click bit lasts one poll, the held bits until the release;
-    // right presses make no multi-clicks.
-    for (bool down : {true, false, true, false})
+    for (bool down : {true, false})
         button(SDL_BUTTON_RIGHT, down);
     button(SDL_BUTTON_LEFT, false);
-    for (int i = 0; i < 5; i++)
+    for (int i = 0; i < 3; i++)
         bits.push_back(PollOnce().buttons);
     const int32_t held = MouseLeftHeld, dbl = held | 2, tpl = held | 4, right = held | MouseRightHeld;
-    EXPECT_EQ(bits, (std::vector{held, dbl, tpl, held, dbl, tpl, held, held, dbl, held, held, dbl, /* then */ right,
-                                 held, right, held, 0}));
+    EXPECT_EQ(bits, (std::vector{held, dbl, tpl, held, held, dbl, held, dbl, /* then */ right, held, 0}));
 }
 
 TEST_F(PlatformTest, FocusLossStopsTheGameAndReturnReloadsTheImages)
@@ -218,16 +183,34 @@ TEST_F(PlatformTest, FocusLossStopsTheGameAndReturnReloadsTheImages)
     ASSERT_EQ(back.size(), 640u * 480);
     PushKey(SDLK_RIGHT, true);
     PushWindow(SDL_WINDOWEVENT_FOCUS_LOST);
-    PollOnce();
-    PollOnce();
-    EXPECT_EQ(AppActive, 0);
-    EXPECT_TRUE(NoKeyHeld()) << "its release would go to another program";
+    PollOnce(), PollOnce();
+    EXPECT_TRUE(AppActive == 0 && NoKeyHeld()) << "a key's release would go to another program";
     ImageClear(&backImage, 0x123456);
     ImageClear(&ballStrip, 0x654321);
     PushWindow(SDL_WINDOWEVENT_FOCUS_GAINED);
     PollOnce();
-    EXPECT_EQ(AppActive, 1);
-    EXPECT_TRUE(Pixels(&backImage) == back && Pixels(&ballStrip) == strip);
+    EXPECT_TRUE(AppActive == 1 && Pixels(&backImage) == back && Pixels(&ballStrip) == strip);
+}
+
+// Runs body in a forked child: "status N:" and all it wrote (99 if body returns).
+std::string RunInChild(const std::function<void()>& body)
+{
+    FILE* out = tmpfile();
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fileno(out), STDOUT_FILENO), dup2(fileno(out), STDERR_FILENO);
+        body();
+        fflush(nullptr);
+        _exit(99);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    std::string output(4096, '\0');
+    rewind(out);
+    output.resize(fread(output.data(), 1, output.size(), out));
+    fclose(out);
+    return "status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ":" + output;
 }
 
 // Exit hooks that report whether the platform was still up when they ran.
@@ -245,16 +228,13 @@ TEST(PlatformExit, QuitAndStartUpFailuresEndTheProcessThroughTheHooks)
         std::printf("key:%d;", PollOnce().keyCode);
         PollOnce();
     }), "status 0:key:72;last:up;first:down;");
-
     // No display named: the message box cannot block. No rows: no back buffer.
     const struct { int32_t height; const char *driver, *expected; } starts[] = {
         {480, "no-such-driver", "status 1:Failed to create window\nfirst:down;"},
         {0, "dummy", "status 1:Failed to init DirectDraw\nfirst:down;"}};
     for (const auto& start : starts)
         EXPECT_EQ(RunInChild([&] {
-            unsetenv("DISPLAY");
-            unsetenv("WAYLAND_DISPLAY");
-            setenv("SDL_VIDEODRIVER", start.driver, 1);
+            unsetenv("DISPLAY"), unsetenv("WAYLAND_DISPLAY"), setenv("SDL_VIDEODRIVER", start.driver, 1);
             std::atexit(FirstHook);
             PlatformStart(640, start.height);
         }), start.expected);
@@ -263,17 +243,12 @@ TEST(PlatformExit, QuitAndStartUpFailuresEndTheProcessThroughTheHooks)
 TEST_F(PlatformTest, StartUpMakesWhatTheFrameLoopNeedsAndShutdownUndoesIt)
 {
     EXPECT_STREQ(SDL_GetWindowTitle(MainWindow), "Kelvane");
-    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-    EXPECT_EQ(std::pair(ScreenImage.width, ScreenImage.height), std::pair(640, 480));
-    EXPECT_TRUE(cannonImage.surface != nullptr && AppActive == 1);
-
+    EXPECT_TRUE(SDL_ShowCursor(SDL_QUERY) == SDL_DISABLE && ScreenImage.width == 640 && ScreenImage.height == 480);
     DisplayShutdown();
-    EXPECT_EQ(DisplayRenderer, nullptr);
-    EXPECT_EQ(ScreenImage.surface, nullptr) << "the screen must not point at a freed buffer";
+    EXPECT_TRUE(DisplayRenderer == nullptr && ScreenImage.surface == nullptr) << "the screen must not point at a freed buffer";
     Present(&ScreenImage);  // closed: shows nothing, does not crash
     EXPECT_EQ(DisplayStart(640, 480, 16), 0) << "only 32-bit pictures";
-    EXPECT_EQ(DisplayStart(640, 480, 32), 1);
-    EXPECT_EQ(DisplayStart(640, 480, 32), 0) << "already open";
+    EXPECT_EQ(DisplayStart(640, 480, 32) * 2 + DisplayStart(640, 480, 32), 2) << "opens once";
     PlatformShutdown();
     PlatformShutdown();  // twice is harmless
     EXPECT_TRUE(MainWindow == nullptr && DisplayRenderer == nullptr && backImage.surface == nullptr);
@@ -293,7 +268,7 @@ TEST_F(PlatformTest, PresentShowsTheBackBufferAlsoAfterALostDeviceAtTheDisplayRa
     int32_t interval = DisplayRefreshInterval();
     EXPECT_TRUE(interval >= 1000000 / 240 && interval <= 1000000 / 24) << interval;
     Present(&ScreenImage);
-    for (int i = 0; i < 10; i++) {
+    for (int i = 0; i < 5; i++) {
         FrameTimer(0);
         Present(&ScreenImage);
         EXPECT_GT(FrameTimer(1), interval / 2);
@@ -304,19 +279,16 @@ TEST_F(PlatformTest, FrameTimerAndStopwatch)
 {
     UseManualClock();
     int64_t watch = 0;
+    // {counter rate, ticks on, FrameTimer, Stopwatch}: truncated to whole
+    // microseconds and milliseconds; no counter at all reads 14 ms and 0.
     FrameTimer(0), Stopwatch(&watch, 0);
     ticks += 16667;
-    EXPECT_EQ(Stopwatch(&watch, 1), 16);  // truncated
-    EXPECT_EQ(FrameTimer(1), 16667);
-    ticks += 10000;
-    EXPECT_EQ(FrameTimer(1), 26667) << "a read does not restart";
+    EXPECT_TRUE(Stopwatch(&watch, 1) == 16 && FrameTimer(1) == 16667);
     rate = 3000000;  // 7 ticks short of 1 ms
     FrameTimer(0), ticks += 2993;
     EXPECT_EQ(FrameTimer(1), 997);
-    rate = 0;  // no counter at all
-    EXPECT_EQ(FrameTimer(1), 14000);
-    EXPECT_EQ(Stopwatch(&watch, 1), 0);
-
+    rate = 0;
+    EXPECT_TRUE(FrameTimer(1) == 14000 && Stopwatch(&watch, 1) == 0);
     // A nanosecond counter weeks after boot: tick differences times a
     // million no longer fit in 64 bits. Long intervals saturate instead.
     rate = 1000000000;
@@ -324,58 +296,9 @@ TEST_F(PlatformTest, FrameTimerAndStopwatch)
     ticks += 2'500'000'000'000LL;  // 2500 s
     EXPECT_EQ(Stopwatch(&watch, 1), 2'500'000);
     ticks += 3'000'000'000'000'000LL;  // about 35 days
-    EXPECT_EQ(FrameTimer(1), INT32_MAX);
-    EXPECT_EQ(Stopwatch(&watch, 1), INT32_MAX);
+    EXPECT_TRUE(FrameTimer(1) == INT32_MAX && Stopwatch(&watch, 1) == INT32_MAX);
     FrameTimer(0), ticks -= 2000;  // a counter that went backwards
     EXPECT_EQ(FrameTimer(1), -2);
-}
-
-// On an X server larger than the picture the frame fills the screen scaled
-// crisply between black bars, and SIGTERM ends the game with status 0. The
-// captured screen is left in platform_letterbox.png.
-TEST(PlatformOnX, FillsALargerScreenCrisplyLetterboxed)
-{
-    if (std::system("for t in Xvfb xwd convert-im6.q16; do command -v $t || exit 1; done >/dev/null"))
-        GTEST_SKIP() << "needs Xvfb, xwd and convert-im6.q16";
-    // The server's shell tells its process id, then the server its display.
-    FILE* server = popen("echo $$; exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null", "r");
-    int pid = 0, display = -1;
-    std::string ended = fscanf(server, "%d %d", &pid, &display) != 2 ? "no X server" : RunInChild([display] {
-        alarm(60);  // a hang ends the child and fails the test
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
-#ifdef __SANITIZE_ADDRESS__
-        __lsan_disable();  // the desktop bus library SDL opens keeps its buffers to the end
-#endif
-        // Neighbours differ in every channel, so any smoothing or shift shows.
-        auto picture = [](int x, int y) { return (x * 0x9E3779B1u ^ y * 0x85EBCA77u) >> 8; };
-        PlatformStart(640, 480);
-        for (int frame = 0, i = 0; frame < 10; frame++, i = 0) {
-            PollOnce();
-            Pixels(&ScreenImage, [&] { int x = i % 640, y = i++ / 640; return picture(x, y); });
-            Present(&ScreenImage);
-        }
-        FILE* capture = popen("xwd -root | convert-im6.q16 xwd:- -write platform_letterbox.png -depth 8 rgb:-", "r");
-        std::vector<unsigned char> rgb(1280 * 1024 * 3 + 1);
-        rgb.resize(fread(rgb.data(), 1, rgb.size(), capture));
-        pclose(capture);
-        // Scale 2, set by the width: 1280x960 between 32-pixel black bars,
-        // each picture pixel a 2x2 block of exactly its colour.
-        size_t wrong = 0;
-        for (int i = 0; rgb.size() == 1280 * 1024 * 3 && i < 1280 * 1024; i++) {
-            int x = i % 1280, y = i / 1280;
-            wrong += (uint32_t{rgb[3 * i]} << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2]) !=
-                     (y < 32 || y >= 992 ? 0u : picture(x / 2, (y - 32) / 2));
-        }
-        std::printf("%zu bytes, %zu wrong", rgb.size(), wrong);
-        kill(getpid(), SIGTERM);  // arrives in the poll as a quit request
-        PollOnce();
-    });
-    if (pid > 0)
-        kill(pid, SIGTERM);
-    pclose(server);
-    EXPECT_EQ(ended, "status 0:3932160 bytes, 0 wrong");
 }
 
 }  // namespace
