@@ -55,9 +55,13 @@ protected:
         std::string kept;
         return SettingsParse(text.str().data(), text.str().size(), &s, &kept) == 0 ? Fields(s, kept) : "garbled";
     }
-    void Spill(std::string_view text) { mkdir(folder.c_str(), 0700), mkdir((folder + "/kelvane").c_str(), 0700), std::ofstream(file) << text; }
-    std::string folder = ::testing::TempDir() + "kelvane-settings-test";
-    std::string file = folder + "/kelvane/settings";
+    // The settings folder made, and `text` as the file, or a folder for "/".
+    void Spill(std::string_view text)
+    {
+        mkdir(folder.c_str(), 0700), mkdir((folder + "/kelvane").c_str(), 0700);
+        text == "/" ? (void)mkdir(file.c_str(), 0700) : (void)(std::ofstream(file) << text);
+    }
+    std::string folder = ::testing::TempDir() + "kelvane-settings-test", file = folder + "/kelvane/settings";
 };
 
 TEST_F(SettingsFile, CommandLineChoicesHoldForTheRunWhileChangesInPlayAreKept)
@@ -83,18 +87,15 @@ TEST_F(SettingsFile, MissingGarbledUnreadableAndUnwritableFilesGiveDefaultsAndAt
     const struct { std::string_view file; const char* read; std::string said; } cases[] = {
         {"", "1 0x0 10 0", ""},
         {"volume = 2\n\xff\xfe\0\0 garbage"sv, "1 0x0 2 0", "kelvane: " + file + ": line 2 is not a setting: ignored\n"},
-        {"folder", "1 0x0 10 0", "kelvane: cannot read " + file + " (Is a directory): default settings, none saved\n"},
+        {"/", "1 0x0 10 0", "kelvane: cannot read " + file + " (Is a directory): default settings, none saved\n"},
     };
     for (const auto& c : cases) {
         SetUp();
-        if (c.file == "folder")
-            mkdir(folder.c_str(), 0700), mkdir((folder + "/kelvane").c_str(), 0700), mkdir(file.c_str(), 0700);
-        else if (!c.file.empty())
+        if (!c.file.empty())
             Spill(c.file);
         CaptureStderr();
         SettingsLoad();
-        EXPECT_EQ(Fields(GameSettings), c.read);
-        EXPECT_EQ(GetCapturedStderr(), c.said);
+        EXPECT_EQ(Fields(GameSettings) + GetCapturedStderr(), c.read + c.said);
     }
     // A settings folder that cannot be made (a file is in the way; root may
     // write anywhere else): nothing saved, said once.
@@ -106,7 +107,7 @@ TEST_F(SettingsFile, MissingGarbledUnreadableAndUnwritableFilesGiveDefaultsAndAt
     EXPECT_EQ(GetCapturedStderr(), "kelvane: cannot save the settings in " + file + " (Not a directory)\n");
 }
 
-void Key(SDL_Keycode sym, bool down, Uint16 mod, int32_t* keyCode, int32_t* character)
+void Key(SDL_Keycode sym, bool down, Uint16 mod)
 {
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);  // the window's own reports are not for the game here
@@ -114,35 +115,30 @@ void Key(SDL_Keycode sym, bool down, Uint16 mod, int32_t* keyCode, int32_t* char
     e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     e.key.keysym = {SDL_GetScancodeFromKey(sym), sym, mod, 0};
     SDL_PushEvent(&e);
-    int32_t x, y, buttons;
-    PollEvents(keyCode, character, &x, &y, &buttons);
+    int32_t keyCode, character, x, y, buttons;
+    PollEvents(&keyCode, &character, &x, &y, &buttons);
 }
 
-TEST(SettingsWindow, KeypadArrowsWindowKeysAndShrinkingWindows)
+// (F11, Alt+Enter and the keypad with Num Lock off are played end to end.)
+TEST(SettingsWindow, KeypadKeysUnderNumLockAndShrinkingWindows)
 {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     PlatformStart(640, 480);
-    int32_t keyCode = 0, character = 0;
-    // Num Lock off: the keypad's 4 is Left; on: its own key, no KeyCode.
+    // Num Lock on: the keypad's 4 is its own key; released, with Num Lock
+    // pressed meanwhile, neither it nor Left stays held.
     for (Uint16 lock : {KMOD_NONE, KMOD_NUM}) {
-        Key(SDLK_KP_4, true, lock, &keyCode, &character);
-        EXPECT_EQ(std::pair(keyCode, KeyDown[lock ? 0x64 : VkLeft]), std::pair(lock ? 0 : KeyLeft, uint8_t{1}));
-        Key(SDLK_KP_4, false, lock ^ KMOD_NUM, &keyCode, &character);  // Num Lock pressed meanwhile
+        Key(SDLK_KP_4, true, lock);
+        EXPECT_EQ(KeyDown[lock ? 0x64 : VkLeft], 1);
+        Key(SDLK_KP_4, false, lock ^ KMOD_NUM);
         EXPECT_EQ(KeyDown[VkLeft] + KeyDown[0x64], 0);
     }
-    // F11 makes a window, first at the largest whole multiple of the picture
-    // (1x here); one too small for the picture shrinks it instead of cutting it.
-    EXPECT_TRUE(SDL_RenderGetIntegerScale(DisplayRenderer));
-    Key(SDLK_F11, true, KMOD_NONE, &keyCode, &character);
-    EXPECT_EQ(std::tuple(SDL_GetWindowFlags(MainWindow) & SDL_WINDOW_FULLSCREEN, GameSettings.fullscreen, KeyDown[0x7A]),
-              std::tuple(0u, 0, uint8_t{0}));
+    // A window too small for the picture shrinks it instead of cutting it.
+    Key(SDLK_F11, true, KMOD_NONE);
     for (int size : {320, 700, 639, 640}) {
         SDL_SetWindowSize(MainWindow, size, size * 3 / 4);
         SDL_PumpEvents();
         EXPECT_EQ(SDL_RenderGetIntegerScale(DisplayRenderer), size >= 640) << size;
     }
-    Key(SDLK_RETURN, true, KMOD_LALT, &keyCode, &character);
-    EXPECT_EQ(std::pair(GameSettings.fullscreen, character), std::pair(1, 0)) << "Alt+Enter types no Enter";
     PlatformShutdown();
 }
 
