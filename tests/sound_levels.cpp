@@ -1,5 +1,6 @@
-// The cues as the executable carries them: even loudness, and no pile-up of
-// the cues a game can sound at once reaches full scale in the mixer.
+// The cues as the executable carries them: 22050 Hz 16-bit mono, faded at both
+// ends (no click), even loudness, and no pile-up of the cues a game can sound
+// at once reaches full scale in the mixer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,11 +15,15 @@ TEST(SoundLevels, EvenLoudnessAndNoClippingWhenTheCuesPileUp)
     enum { Shoot, Bounce, Click, Pop, Lose, Clear };
     std::vector<double> cue[6], level, peak;  // samples at full scale 1, levels in dBFS
     for (const char* name : {"ShootSound", "BounceSound", "ClickSound", "PopSound", "LoseSound", "ClearSound"}) {
-        const unsigned char* data = nullptr;
+        const unsigned char *fmt = nullptr, *data = nullptr;
         uint32_t size = 0;
-        ASSERT_EQ(WaveFindResource(nullptr, name, nullptr, &data, &size), 1) << name;
+        ASSERT_EQ(WaveFindResource(nullptr, name, &fmt, &data, &size), 1) << name;
+        const WaveFormat f = WaveReadFormat(fmt);
+        EXPECT_EQ(std::vector<long>({f.formatTag, f.channels, f.samplesPerSec, f.avgBytesPerSec, f.blockAlign, f.bitsPerSample}),
+                  std::vector<long>({1, 1, 22050, 44100, 2, 16})) << name;
         std::vector<double>& s = cue[level.size()];
         for (uint32_t i = 0; i + 1 < size; i += 2) s.push_back(int16_t(data[i] | data[i + 1] << 8) / 32768.0);
+        for (size_t i = 0; i < 4; ++i) EXPECT_TRUE(std::abs(s[i]) < 0.006 && std::abs(s[s.size() - 1 - i]) < 0.006) << name;
         auto loud = [](double v) { return std::abs(v) >= 0.01; };  // the audible part: first to last sample at -40 dBFS or more
         const auto first = std::find_if(s.begin(), s.end(), loud), last = std::find_if(s.rbegin(), s.rend(), loud).base();
         ASSERT_LT(first, last) << name;

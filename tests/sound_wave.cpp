@@ -1,9 +1,7 @@
-// Walking RIFF/WAVE images, and the six cues the game carries.
+// Walking RIFF/WAVE images.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -77,23 +75,4 @@ TEST(WaveParse, RefusesWhatIsNotAPlayableWaveOrRunsPastItsBounds) {
     uint32_t size = 0;
     EXPECT_TRUE(WaveFindResource(table, "WHOLE", nullptr, nullptr, &size) == 1 && size == 4);
     EXPECT_EQ(WaveFindResource(table, "Cut", nullptr, nullptr, &size) + WaveFindResource(table, "Picture", nullptr, nullptr, &size), 0);
-}
-
-TEST(GameCues, CompleteWaveFilesFadedAtBothEnds) {
-    for (auto [name, bytes] : {std::pair{"ShootSound", 7876u}, {"BounceSound", 2784u}, {"ClickSound", 4956u}, {"PopSound", 9086u},
-                               {"LoseSound", 139302u}, {"ClearSound", 125028u}}) {
-        SCOPED_TRACE(name);
-        const ResourceEntry* entry = ResourceFind(name, kResourceRaw);
-        ASSERT_NE(entry, nullptr);
-        const unsigned char *b = entry->bytes, *end = b + entry->size, *fmt = nullptr, *data = nullptr;
-        uint32_t size = 0;
-        ASSERT_TRUE(WaveFindResource(nullptr, name, &fmt, &data, &size) == 1 && size == bytes) << size;
-        const WaveFormat f = WaveReadFormat(fmt);
-        EXPECT_EQ(P({f.formatTag, f.channels, f.samplesPerSec, f.avgBytesPerSec, f.blockAlign, f.bitsPerSample}), P({1, 1, 22050, 44100, 2, 16}));
-        EXPECT_TRUE(long(b[4] | b[5] << 8 | b[6] << 16 | b[7] << 24) == end - b - 8 && std::memcmp(b + 12, "fmt \x10\0\0\0", 8) == 0);
-        const unsigned char* list = data + size;  // a LIST chunk follows the samples and ends the file
-        EXPECT_TRUE(list + 8 <= end && std::memcmp(list, "LIST", 4) == 0 && list + 8 + (list[4] | list[5] << 8) == end);
-        auto sample = [&](uint32_t i) { return std::abs(int16_t(data[2 * i] | data[2 * i + 1] << 8)); };
-        for (uint32_t i = 0; i < 4; ++i) EXPECT_TRUE(sample(i) < 200 && sample(size / 2 - 1 - i) < 200);  // faded: no click at either end
-    }
 }
