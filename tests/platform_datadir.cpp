@@ -14,10 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void SetOrUnset(const char* name, const char* value)
-{
-    value ? setenv(name, value, 1) : unsetenv(name);
-}
+void SetOrUnset(const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); }
 
 TEST(DataDir, ChosenFromTheExecutablesFolderAndTheEnvironment)
 {
@@ -42,24 +39,18 @@ TEST(DataDir, ChosenFromTheExecutablesFolderAndTheEnvironment)
 // memory, nothing is written anywhere and one line says where, once.
 TEST(DataDir, FolderThatCannotBeMadeSavesNothing)
 {
-    const fs::path root = fs::temp_directory_path() / ("kelvane-datadir-" + std::to_string(getpid()));
-    fs::remove_all(root);
-    fs::create_directories(root / "cwd");
-    const fs::path oldCwd = fs::current_path();
-    fs::current_path(root / "cwd");
+    const fs::path root = fs::temp_directory_path() / ("kelvane-datadir-" + std::to_string(getpid())), oldCwd = fs::current_path();
+    fs::remove_all(root), fs::create_directories(root / "cwd"), fs::current_path(root / "cwd");
     std::ofstream(root / "file") << "in the way";
     setenv("XDG_DATA_HOME", (root / "file/data").c_str(), 1);
     DataDirStart("/usr/games/kelvane");
     testing::internal::CaptureStderr();
-    SaveScores();
-    SaveScores();
+    SaveScores(), SaveScores();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "kelvane: cannot save scores or screenshots in " + (root / "file/data/kelvane/").string() +
                   ": Not a directory\n");
     EXPECT_TRUE(fs::is_empty(root / "cwd"));
-    DataDirStart(nullptr);
-    fs::current_path(oldCwd);
-    fs::remove_all(root);
+    DataDirStart(nullptr), fs::current_path(oldCwd), fs::remove_all(root);
 }
 
 }  // namespace
