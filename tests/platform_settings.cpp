@@ -123,6 +123,7 @@ void Key(SDL_Keycode sym, bool down, Uint16 mod)
 TEST(SettingsWindow, KeypadKeysUnderNumLockAndShrinkingWindows)
 {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    setenv("XDG_CONFIG_HOME", ::testing::TempDir().c_str(), 1);  // where F11's choice is kept
     PlatformStart(640, 480);
     // Num Lock on: the keypad's 4 is its own key; released, with Num Lock
     // pressed meanwhile, neither it nor Left stays held.
@@ -140,6 +141,7 @@ TEST(SettingsWindow, KeypadKeysUnderNumLockAndShrinkingWindows)
         EXPECT_EQ(SDL_RenderGetIntegerScale(DisplayRenderer), size >= 640) << size;
     }
     PlatformShutdown();
+    GameSettings = Settings{}, unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace
