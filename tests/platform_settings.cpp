@@ -1,18 +1,22 @@
-// The settings file, and the window keys on SDL's dummy video driver (a
-// 1024x768 desktop).
-#include <SDL.h>
+// Where the game keeps its files: the settings file, and the data folder of a
+// copy in a folder of its own or of an installed game (tests/e2e_install.sh
+// plays one there).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-#include "platform/Display.h"
-#include "platform/Events.h"
+#include "flow/ScoreTable.h"
+#include "platform/DataDir.h"
 #include "platform/Options.h"
-#include "platform/Platform.h"
 #include "platform/Settings.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -107,41 +111,43 @@ TEST_F(SettingsFile, MissingGarbledUnreadableAndUnwritableFilesGiveDefaultsAndAt
     EXPECT_EQ(GetCapturedStderr(), "kelvane: cannot save the settings in " + file + " (Not a directory)\n");
 }
 
-void Key(SDL_Keycode sym, bool down, Uint16 mod)
+void SetOrUnset(const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); }
+
+TEST(DataDir, ChosenFromTheExecutablesFolderAndTheEnvironment)
 {
-    SDL_PumpEvents();
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);  // the window's own reports are not for the game here
-    SDL_Event e{};
-    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.keysym = {SDL_GetScancodeFromKey(sym), sym, mod, 0};
-    SDL_PushEvent(&e);
-    int32_t keyCode, character, x, y, buttons;
-    PollEvents(&keyCode, &character, &x, &y, &buttons);
+    struct Case { const char *exe, *xdg, *home, *path; } cases[] = {
+        {"/home/u/kelvane/build/kelvane", "/x", "/h", "Kelvane.scores"},
+        {"kelvane", nullptr, nullptr, "Kelvane.scores"},
+        {"/usr/games/kelvane", "/x/data", "/h", "/x/data/kelvane/Kelvane.scores"},
+        {"/opt/k/bin/kelvane", "", "/h", "/h/.local/share/kelvane/Kelvane.scores"},    // empty is unset
+        {"/usr/games/kelvane", "rel", "/h", "/h/.local/share/kelvane/Kelvane.scores"},  // relative too
+        {"/usr/games/kelvane", nullptr, "", ""},                                         // nowhere to save
+        {"/usr/games/kelvane", nullptr, nullptr, ""},
+    };
+    for (const Case& c : cases) {
+        SetOrUnset("XDG_DATA_HOME", c.xdg);
+        SetOrUnset("HOME", c.home);
+        DataDirStart(c.exe);
+        EXPECT_EQ(DataPath("Kelvane.scores"), c.path) << c.exe << " " << (c.xdg ? c.xdg : "-");
+    }
 }
 
-// (F11, Alt+Enter and the keypad with Num Lock off are played end to end.)
-TEST(SettingsWindow, KeypadKeysUnderNumLockAndShrinkingWindows)
+// A data folder that cannot be made (a file in its way): the table stays in
+// memory, nothing is written anywhere and one line says where, once.
+TEST(DataDir, FolderThatCannotBeMadeSavesNothing)
 {
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    setenv("XDG_CONFIG_HOME", ::testing::TempDir().c_str(), 1);  // where F11's choice is kept
-    PlatformStart(640, 480);
-    // Num Lock on: the keypad's 4 is its own key; released, with Num Lock
-    // pressed meanwhile, neither it nor Left stays held.
-    for (Uint16 lock : {KMOD_NONE, KMOD_NUM}) {
-        Key(SDLK_KP_4, true, lock);
-        EXPECT_EQ(KeyDown[lock ? 0x64 : VkLeft], 1);
-        Key(SDLK_KP_4, false, lock ^ KMOD_NUM);
-        EXPECT_EQ(KeyDown[VkLeft] + KeyDown[0x64], 0);
-    }
-    // A window too small for the picture shrinks it instead of cutting it.
-    Key(SDLK_F11, true, KMOD_NONE);
-    for (int size : {320, 700, 639, 640}) {
-        SDL_SetWindowSize(MainWindow, size, size * 3 / 4);
-        SDL_PumpEvents();
-        EXPECT_EQ(SDL_RenderGetIntegerScale(DisplayRenderer), size >= 640) << size;
-    }
-    PlatformShutdown();
-    GameSettings = Settings{}, unsetenv("XDG_CONFIG_HOME");
+    const fs::path root = fs::temp_directory_path() / ("kelvane-datadir-" + std::to_string(getpid())), oldCwd = fs::current_path();
+    fs::remove_all(root), fs::create_directories(root / "cwd"), fs::current_path(root / "cwd");
+    std::ofstream(root / "file") << "in the way";
+    setenv("XDG_DATA_HOME", (root / "file/data").c_str(), 1);
+    DataDirStart("/usr/games/kelvane");
+    testing::internal::CaptureStderr();
+    SaveScores(), SaveScores();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "kelvane: cannot save scores or screenshots in " + (root / "file/data/kelvane/").string() +
+                  ": Not a directory\n");
+    EXPECT_TRUE(fs::is_empty(root / "cwd"));
+    DataDirStart(nullptr), fs::current_path(oldCwd), fs::remove_all(root);
 }
 
 }  // namespace
