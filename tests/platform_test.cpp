@@ -258,27 +258,20 @@ TEST_F(PlatformTest, PresentShowsTheBackBufferAlsoAfterALostDeviceAtTheDisplayRa
 TEST_F(PlatformTest, FrameTimerAndStopwatch)
 {
     UseManualClock();
+    // {counter rate, ticks on, FrameTimer us, Stopwatch ms}: truncated; a
+    // nanosecond counter weeks after boot, whose tick differences times a
+    // million no longer fit in 64 bits, saturates; one gone back reads less.
+    const struct { int64_t rate, ticks; int32_t frame, watch; } cases[] = {
+        {1000000, 16667, 16667, 16}, {3000000, 2993, 997, 0}, {1000000000, 2'500'000'000'000LL, INT32_MAX, 2'500'000},
+        {1000000000, 3'000'000'000'000'000LL, INT32_MAX, INT32_MAX}, {1000000000, -2000, -2, 0}};
     int64_t watch = 0;
-    // {counter rate, ticks on, FrameTimer, Stopwatch}: truncated to whole
-    // microseconds and milliseconds; no counter at all reads 14 ms and 0.
-    FrameTimer(0), Stopwatch(&watch, 0);
-    ticks += 16667;
-    EXPECT_TRUE(Stopwatch(&watch, 1) == 16 && FrameTimer(1) == 16667);
-    rate = 3000000;  // 7 ticks short of 1 ms
-    FrameTimer(0), ticks += 2993;
-    EXPECT_EQ(FrameTimer(1), 997);
-    rate = 0;
+    for (const auto& c : cases) {
+        rate = c.rate;
+        FrameTimer(0), Stopwatch(&watch, 0), ticks += c.ticks;
+        EXPECT_TRUE(FrameTimer(1) == c.frame && Stopwatch(&watch, 1) == c.watch) << c.ticks;
+    }
+    rate = 0;  // no counter at all
     EXPECT_TRUE(FrameTimer(1) == 14000 && Stopwatch(&watch, 1) == 0);
-    // A nanosecond counter weeks after boot: tick differences times a
-    // million no longer fit in 64 bits. Long intervals saturate instead.
-    rate = 1000000000;
-    FrameTimer(0), Stopwatch(&watch, 0);
-    ticks += 2'500'000'000'000LL;  // 2500 s
-    EXPECT_EQ(Stopwatch(&watch, 1), 2'500'000);
-    ticks += 3'000'000'000'000'000LL;  // about 35 days
-    EXPECT_TRUE(FrameTimer(1) == INT32_MAX && Stopwatch(&watch, 1) == INT32_MAX);
-    FrameTimer(0), ticks -= 2000;  // a counter that went backwards
-    EXPECT_EQ(FrameTimer(1), -2);
 }
 
 }  // namespace
