@@ -1,18 +1,22 @@
-// The settings file, and the window keys on SDL's dummy video driver (a
-// 1024x768 desktop).
-#include <SDL.h>
+// Where the game keeps its files: the settings file, and the data folder of a
+// copy in a folder of its own or of an installed game (tests/e2e_install.sh
+// plays one there).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-#include "platform/Display.h"
-#include "platform/Events.h"
+#include "flow/ScoreTable.h"
+#include "platform/DataDir.h"
 #include "platform/Options.h"
-#include "platform/Platform.h"
 #include "platform/Settings.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -55,9 +59,13 @@ protected:
         std::string kept;
         return SettingsParse(text.str().data(), text.str().size(), &s, &kept) == 0 ? Fields(s, kept) : "garbled";
     }
-    void Spill(std::string_view text) { mkdir(folder.c_str(), 0700), mkdir((folder + "/kelvane").c_str(), 0700), std::ofstream(file) << text; }
-    std::string folder = ::testing::TempDir() + "kelvane-settings-test";
-    std::string file = folder + "/kelvane/settings";
+    // The settings folder made, and `text` as the file, or a folder for "/".
+    void Spill(std::string_view text)
+    {
+        mkdir(folder.c_str(), 0700), mkdir((folder + "/kelvane").c_str(), 0700);
+        text == "/" ? (void)mkdir(file.c_str(), 0700) : (void)(std::ofstream(file) << text);
+    }
+    std::string folder = ::testing::TempDir() + "kelvane-settings-test", file = folder + "/kelvane/settings";
 };
 
 TEST_F(SettingsFile, CommandLineChoicesHoldForTheRunWhileChangesInPlayAreKept)
@@ -78,72 +86,56 @@ TEST_F(SettingsFile, CommandLineChoicesHoldForTheRunWhileChangesInPlayAreKept)
     EXPECT_EQ(Saved(), "1 800x600 4 0future = 1\n");
 }
 
-TEST_F(SettingsFile, MissingGarbledUnreadableAndUnwritableFilesGiveDefaultsAndAtMostOneLine)
+TEST_F(SettingsFile, MissingGarbledUnreadableAndUnwritableFilesAndFoldersGiveDefaultsAndAtMostOneLine)
 {
     const struct { std::string_view file; const char* read; std::string said; } cases[] = {
         {"", "1 0x0 10 0", ""},
         {"volume = 2\n\xff\xfe\0\0 garbage"sv, "1 0x0 2 0", "kelvane: " + file + ": line 2 is not a setting: ignored\n"},
-        {"folder", "1 0x0 10 0", "kelvane: cannot read " + file + " (Is a directory): default settings, none saved\n"},
+        {"/", "1 0x0 10 0", "kelvane: cannot read " + file + " (Is a directory): default settings, none saved\n"},
     };
     for (const auto& c : cases) {
         SetUp();
-        if (c.file == "folder")
-            mkdir(folder.c_str(), 0700), mkdir((folder + "/kelvane").c_str(), 0700), mkdir(file.c_str(), 0700);
-        else if (!c.file.empty())
+        if (!c.file.empty())
             Spill(c.file);
         CaptureStderr();
         SettingsLoad();
-        EXPECT_EQ(Fields(GameSettings), c.read);
-        EXPECT_EQ(GetCapturedStderr(), c.said);
+        EXPECT_EQ(Fields(GameSettings) + GetCapturedStderr(), c.read + c.said);
     }
-    // A settings folder that cannot be made (a file is in the way; root may
-    // write anywhere else): nothing saved, said once.
+    // A file in the way of the settings and the data folders (root may write
+    // anywhere else): the settings and the table stay in memory, nothing is
+    // written anywhere else, and one line each says where, once.
     std::system(("rm -rf " + folder + " && touch " + folder).c_str());
+    setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+    DataDirStart("/usr/games/kelvane");
     SettingsLoad();
     CaptureStderr();
     for (int volume : {3, 5})
-        GameSettings.volume = volume, SettingsChanged();
-    EXPECT_EQ(GetCapturedStderr(), "kelvane: cannot save the settings in " + file + " (Not a directory)\n");
+        GameSettings.volume = volume, SettingsChanged(), SaveScores();
+    EXPECT_EQ(GetCapturedStderr(), "kelvane: cannot save the settings in " + file + " (Not a directory)\n" +
+                                       "kelvane: cannot save scores or screenshots in " + folder + "/data/kelvane/: Not a directory\n");
+    EXPECT_FALSE(fs::exists("Kelvane.scores") || fs::exists("Kelvane.scores.tmp"));
+    DataDirStart(nullptr), unsetenv("XDG_DATA_HOME");
 }
 
-void Key(SDL_Keycode sym, bool down, Uint16 mod, int32_t* keyCode, int32_t* character)
-{
-    SDL_PumpEvents();
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);  // the window's own reports are not for the game here
-    SDL_Event e{};
-    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.keysym = {SDL_GetScancodeFromKey(sym), sym, mod, 0};
-    SDL_PushEvent(&e);
-    int32_t x, y, buttons;
-    PollEvents(keyCode, character, &x, &y, &buttons);
-}
+void SetOrUnset(const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); }
 
-TEST(SettingsWindow, KeypadArrowsWindowKeysAndShrinkingWindows)
+TEST(DataDir, ChosenFromTheExecutablesFolderAndTheEnvironment)
 {
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    PlatformStart(640, 480);
-    int32_t keyCode = 0, character = 0;
-    // Num Lock off: the keypad's 4 is Left; on: its own key, no KeyCode.
-    for (Uint16 lock : {KMOD_NONE, KMOD_NUM}) {
-        Key(SDLK_KP_4, true, lock, &keyCode, &character);
-        EXPECT_EQ(std::pair(keyCode, KeyDown[lock ? 0x64 : VkLeft]), std::pair(lock ? 0 : KeyLeft, uint8_t{1}));
-        Key(SDLK_KP_4, false, lock ^ KMOD_NUM, &keyCode, &character);  // Num Lock pressed meanwhile
-        EXPECT_EQ(KeyDown[VkLeft] + KeyDown[0x64], 0);
+    struct Case { const char *exe, *xdg, *home, *path; } cases[] = {
+        {"/home/u/kelvane/build/kelvane", "/x", "/h", "Kelvane.scores"},
+        {"kelvane", nullptr, nullptr, "Kelvane.scores"},
+        {"/usr/games/kelvane", "/x/data", "/h", "/x/data/kelvane/Kelvane.scores"},
+        {"/opt/k/bin/kelvane", "", "/h", "/h/.local/share/kelvane/Kelvane.scores"},    // empty is unset
+        {"/usr/games/kelvane", "rel", "/h", "/h/.local/share/kelvane/Kelvane.scores"},  // relative too
+        {"/usr/games/kelvane", nullptr, "", ""},                                         // nowhere to save
+        {"/usr/games/kelvane", nullptr, nullptr, ""},
+    };
+    for (const Case& c : cases) {
+        SetOrUnset("XDG_DATA_HOME", c.xdg);
+        SetOrUnset("HOME", c.home);
+        DataDirStart(c.exe);
+        EXPECT_EQ(DataPath("Kelvane.scores"), c.path) << c.exe << " " << (c.xdg ? c.xdg : "-");
     }
-    // F11 makes a window, first at the largest whole multiple of the picture
-    // (1x here); one too small for the picture shrinks it instead of cutting it.
-    EXPECT_TRUE(SDL_RenderGetIntegerScale(DisplayRenderer));
-    Key(SDLK_F11, true, KMOD_NONE, &keyCode, &character);
-    EXPECT_EQ(std::tuple(SDL_GetWindowFlags(MainWindow) & SDL_WINDOW_FULLSCREEN, GameSettings.fullscreen, KeyDown[0x7A]),
-              std::tuple(0u, 0, uint8_t{0}));
-    for (int size : {320, 700, 639, 640}) {
-        SDL_SetWindowSize(MainWindow, size, size * 3 / 4);
-        SDL_PumpEvents();
-        EXPECT_EQ(SDL_RenderGetIntegerScale(DisplayRenderer), size >= 640) << size;
-    }
-    Key(SDLK_RETURN, true, KMOD_LALT, &keyCode, &character);
-    EXPECT_EQ(std::pair(GameSettings.fullscreen, character), std::pair(1, 0)) << "Alt+Enter types no Enter";
-    PlatformShutdown();
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,58 +24,33 @@ struct SoundChannelsTest : ::testing::Test {
 
 static long occupied() { return kSoundChannelCount - std::count(SoundChannels, SoundChannels + kSoundChannelCount, nullptr); }
 
-TEST_F(SoundChannelsTest, SilentWithoutADeviceAndAfterShutdown) {
+TEST_F(SoundChannelsTest, OneCueOnTwoChannelsReapedTheSeventeenthDroppedSilentWithoutADevice) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     EXPECT_EQ(SoundStart(), 0);
     SoundPlay("ShootSound");
     EXPECT_EQ(V({occupied(), SoundReap(), SoundBufferFromResource("PopSound") != nullptr, SDL_WasInit(SDL_INIT_AUDIO)}), V({0, 0, 0, 0}));
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_EQ(SoundOpenDevice(22050, 12, 2), 0);  // no 12-bit output
     ASSERT_EQ(SoundStart(), 1);
-    SoundPlay("LoseSound");
-    EXPECT_EQ(SoundReap(), 1);
-    SoundShutdown();  // stops and frees what still plays; a later start may pick another driver
-    SoundPlay("LoseSound");
-    EXPECT_EQ(V({occupied(), SoundReap(), SDL_WasInit(SDL_INIT_AUDIO)}), V({0, 0, 0}));
-}
-
-TEST_F(SoundChannelsTest, StartTwiceOneCueOnTwoChannelsAndTheSeventeenthDropped) {
-    ASSERT_EQ(SoundStart(), 1);
-    SoundPlay("LoseSound");
+    SoundPlay("LoseSound");  // 3.2 s: plays throughout
     SoundBuffer* first = SoundChannels[0];
     EXPECT_EQ(SoundStart(), 1);  // keeps what plays
-    SoundPlay("losesound");      // names match without regard to case
+    SoundPlay("bouncesound");    // 0.06 s; names match without regard to case
     SoundPlay("NoSuchSound");
     ASSERT_EQ(occupied(), 2);
-    EXPECT_TRUE(SoundChannels[0] == first && SoundChannels[1]->chunk != first->chunk && Mix_Playing(0) && Mix_Playing(1));
-    for (int i = 2; i < kSoundChannelCount; ++i) SoundPlay("LoseSound");
+    EXPECT_TRUE(Mix_Playing(0) && Mix_Playing(1));
+    int playing = SoundReap();
+    for (Uint32 start = SDL_GetTicks(); playing == 2 && SDL_GetTicks() - start < 2000; playing = SoundReap()) SDL_Delay(5);
+    EXPECT_EQ(V({playing, SoundChannels[0] == first, SoundChannels[1] == nullptr}), V({1, 1, 1}));
+    for (int i = 1; i < kSoundChannelCount; ++i) SoundPlay("LoseSound");  // from the lowest empty slot on
     const std::vector<SoundBuffer*> before(SoundChannels, SoundChannels + kSoundChannelCount);
     EXPECT_EQ(V({long(std::set<SoundBuffer*>(before.begin(), before.end()).size()), occupied()}), V({16, 16}));  // distinct, none empty
     SoundPlay("ShootSound");
     EXPECT_EQ(std::vector<SoundBuffer*>(SoundChannels, SoundChannels + kSoundChannelCount), before);
     EXPECT_EQ(SoundReap(), kSoundChannelCount);
-}
-
-TEST_F(SoundChannelsTest, ReapFreesAFinishedCueAndItsSlotIsReused) {
-    EXPECT_EQ(SoundOpenDevice(22050, 12, 2), 0);  // no 12-bit output
-    ASSERT_EQ(SoundStart(), 1);
-    SoundPlay("LoseSound");    // 3.2 s: plays throughout
-    SoundPlay("BounceSound");  // 0.06 s
-    SoundBuffer* lose = SoundChannels[0];
-    int playing = SoundReap();
-    EXPECT_EQ(playing, 2);
-    for (Uint32 start = SDL_GetTicks(); playing == 2 && SDL_GetTicks() - start < 2000; playing = SoundReap()) SDL_Delay(5);
-    EXPECT_EQ(V({playing, SoundChannels[0] == lose, SoundChannels[1] == nullptr}), V({1, 1, 1}));
-    SoundPlay("ClickSound");  // the lowest empty slot
-    EXPECT_NE(SoundChannels[1], nullptr);
-}
-
-static long fileBytes(const std::string& path) { std::error_code missing; return long(std::filesystem::file_size(path, missing)); }
-
-// Lets the output run on, reaping as every frame does, until no cue plays and about 0.09 s of silence followed.
-static void runQuiet(const std::string& path) {
-    const Uint32 start = SDL_GetTicks();
-    while (SoundReap() > 0 && SDL_GetTicks() - start < 5000) SDL_Delay(5);
-    for (const long target = fileBytes(path) + 8192; fileBytes(path) < target && SDL_GetTicks() - start < 5000;) SDL_Delay(5);
+    SoundShutdown();  // stops and frees what still plays; a later start may pick another driver
+    SoundPlay("LoseSound");
+    EXPECT_EQ(V({occupied(), SoundReap(), SDL_WasInit(SDL_INIT_AUDIO)}), V({0, 0, 0}));
 }
 
 // Little-endian 16-bit samples, one every `stride` bytes.
@@ -87,24 +61,31 @@ static Samples samples(const unsigned char* bytes, size_t count, size_t stride) 
 }
 
 // Shoot, bounce, click and pop, each after the last has ended: every cue must be
-// heard whole, in both sides of the stereo output, after silence.
+// heard whole, in both sides of the stereo output, after silence, and nothing more.
 TEST(SoundDisk, GameLikeSequenceSoundsEveryCueAfterSilence) {
     const std::string path = ::testing::TempDir() + "kelvane-sound-" + std::to_string(getpid()) + ".raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
+    auto bytes = [&] { std::error_code missing; return long(std::filesystem::file_size(path, missing)); };
+    auto runQuiet = [&] {  // until no cue plays and about 0.09 s of silence followed
+        const Uint32 start = SDL_GetTicks();
+        while (SoundReap() > 0 && SDL_GetTicks() - start < 5000) SDL_Delay(5);
+        for (const long target = bytes() + 8192; bytes() < target && SDL_GetTicks() - start < 5000;) SDL_Delay(5);
+    };
     ASSERT_EQ(SoundStart(), 1);
-    runQuiet(path);
-    const long quietFrames = fileBytes(path) / 4;
+    runQuiet();
+    const long quietFrames = bytes() / 4;
     const char* sequence[] = {"ShootSound", "BounceSound", "ClickSound", "PopSound"};
-    for (const char* name : sequence) SoundPlay(name), runQuiet(path);
+    for (const char* name : sequence) SoundPlay(name), runQuiet();
     SoundShutdown();
-    size_t bytes = 0;
-    const std::unique_ptr<unsigned char, decltype(&SDL_free)> file(static_cast<unsigned char*>(SDL_LoadFile(path.c_str(), &bytes)), SDL_free);
+    size_t size = 0;
+    unsigned char* file = static_cast<unsigned char*>(SDL_LoadFile(path.c_str(), &size));
     std::filesystem::remove(path);
     ASSERT_NE(file, nullptr);
-    const Samples out = samples(file.get(), bytes, 4);
-    ASSERT_TRUE(out == samples(file.get() + 2, bytes, 4));  // both sides alike
-    std::vector<size_t> starts;                             // sounds after at least 500 frames of silence
+    const Samples out = samples(file, size, 4), right = samples(file + 2, size, 4);
+    SDL_free(file);
+    ASSERT_TRUE(out == right);
+    std::vector<size_t> starts;  // sounds after at least 500 frames of silence
     for (size_t i = 0, quiet = 500; i < out.size(); quiet = out[i++] == 0 ? quiet + 1 : 0)
         if (out[i] != 0 && quiet >= 500) starts.push_back(i);
     ASSERT_EQ(starts.size(), 4u);
@@ -112,9 +93,9 @@ TEST(SoundDisk, GameLikeSequenceSoundsEveryCueAfterSilence) {
     for (int i = 0; i < 4; ++i) {
         // The cue's samples, aligned by its first audible one, within the conversion's rounding.
         const unsigned char* data = nullptr;
-        uint32_t size = 0;
-        WaveFindResource(nullptr, sequence[i], nullptr, &data, &size);
-        const Samples cue = samples(data, size, 2);
+        uint32_t length = 0;
+        WaveFindResource(nullptr, sequence[i], nullptr, &data, &length);
+        const Samples cue = samples(data, length, 2);
         long lead = std::find_if(cue.begin(), cue.end(), [](int16_t v) { return std::abs(v) > 4; }) - cue.begin(), at = -9, from = 0;
         for (bool found = false; !found && ++at <= 8;) {
             from = long(starts[i]) - lead + at;
@@ -122,7 +103,7 @@ TEST(SoundDisk, GameLikeSequenceSoundsEveryCueAfterSilence) {
             for (size_t k = 0; k < cue.size() && found; ++k) found = std::abs(out[from + k] - cue[k]) <= 4;
         }
         ASSERT_LE(at, 8) << sequence[i] << " not found";
-        const size_t next = std::max(i < 3 ? starts[i + 1] : out.size(), from + cue.size());  // and nothing more until the next
+        const size_t next = std::max(i < 3 ? starts[i + 1] : out.size(), from + cue.size());
         EXPECT_TRUE(std::all_of(out.begin() + from + cue.size(), out.begin() + next, [](int16_t v) { return v == 0; })) << sequence[i];
     }
 }
