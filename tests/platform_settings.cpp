@@ -65,7 +65,10 @@ protected:
         mkdir(folder.c_str(), 0700), mkdir((folder + "/kelvane").c_str(), 0700);
         text == "/" ? (void)mkdir(file.c_str(), 0700) : (void)(std::ofstream(file) << text);
     }
-    std::string folder = ::testing::TempDir() + "kelvane-settings-test", file = folder + "/kelvane/settings";
+    // One folder per test: CTest runs the tests side by side.
+    std::string folder = ::testing::TempDir() + "kelvane-settings-" +
+                         ::testing::UnitTest::GetInstance()->current_test_info()->name(),
+                file = folder + "/kelvane/settings";
 };
 
 TEST_F(SettingsFile, CommandLineChoicesHoldForTheRunWhileChangesInPlayAreKept)
