@@ -43,19 +43,6 @@ static bool decode(const uint8_t* bytes, size_t size, int32_t w, int32_t h, uint
             if (pixels[size_t(y) * size_t(pitch) + size_t(x)] != (ok ? want(x, y) : marker))
                 std::abort();
     ImageUnlock(&image, &image);
-    if (ok) {
-        // Drawn the ways the game draws its pictures: keyed and blended onto
-        // a small screen at offsets taken from the bytes, tested for overlap.
-        Image screen;
-        if (!ImageCreate(&screen, nullptr, 48, 40, 1))
-            std::abort();
-        const int32_t dx = int32_t(bytes[size - 1] % 64) - 32, dy = int32_t(bytes[size - 2] % 64) - 32;
-        ImageBlitKeyed(&image, 0, 0, &screen, dx, dy, w, h);
-        ImageBlendKeyed(&image, 0, 0, &screen, dy, dx, w, h, bytes[size - 3]);
-        volatile int overlap = ImageOverlap(&image, dx, dy, &image, dy, dx);
-        (void)overlap;
-        ImageRelease(&screen);
-    }
     ImageRelease(&image);
     return ok;
 }
