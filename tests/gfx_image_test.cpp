@@ -1,5 +1,6 @@
 // Images on memory buffers: creation, fills, an Image without pixels, the
-// resource lookup, the bitmap decoder and the screenshot file.
+// resource lookup and the screenshot file. Damaged bitmaps are the fuzz
+// target's (tests/fuzz_bitmap.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -104,47 +105,4 @@ TEST(GfxImage, ScreenshotFileBytesAndFailures)
     if (access("/dev/full", W_OK) == 0) {
         EXPECT_EQ(ImageSaveBmp(&one.image, "/dev/full") + ImageSaveBmp(&screen.image, "/dev/full"), 0);
     }
-}
-
-static void put32(std::vector<unsigned char>& b, size_t at, uint32_t v)
-{
-    for (size_t i = 0; i < 4; ++i)
-        b.at(at + i) = static_cast<unsigned char>(v >> (8 * i));
-}
-
-// Each damaged bitmap is refused and leaves the Image unchanged.
-TEST(GfxDib, MalformedBytesAreRefused)
-{
-    auto bytes = [](const char* name) {
-        const ResourceEntry* e = ResourceFind(name, kResourceBitmap);
-        return std::vector<unsigned char>(e->bytes, e->bytes + e->size);
-    };
-    const auto good4 = bytes("MyCannonBitmap"), good8 = bytes("MyBallBitmap");  // 184 x 184, 32 x 32
-    using Bytes = std::vector<unsigned char>;
-    struct Case { const char* what; Bytes bytes; int32_t w, h; bool headerOk; };
-    auto with = [](Bytes b, size_t at, uint32_t v) { put32(b, at, v); return b; };
-    Bytes shortTable = with(good8, 32, 200);  // pixels move up; index 250 lies outside
-    shortTable.erase(shortTable.begin() + 40 + 200 * 4, shortTable.begin() + 40 + 256 * 4);
-    shortTable[shortTable.size() - 3] = 250;
-    const Case cases[] = {
-        {"header size 12", with(good4, 0, 12), 184, 184, false},       {"24 bits", with(good8, 12, 1 | 24 << 16), 32, 32, false},
-        {"planes 0", with(good8, 12, 8 << 16), 32, 32, false},         {"RLE4", with(good4, 16, 2), 184, 184, false},
-        {"zero width", with(good8, 4, 0), 32, 32, false},              {"top-down rows", with(good8, 8, uint32_t(-32)), 32, 32, false},
-        {"huge width", with(good8, 4, 0x7FFFFFFF), 32, 32, false},     {"width beyond rows", with(good8, 4, 33), 33, 32, false},
-        {"height beyond rows", with(good8, 8, 33), 32, 33, false},     {"table beyond 16", with(good4, 32, 17), 184, 184, false},
-        {"last byte missing", Bytes(good4.begin(), good4.end() - 1), 184, 184, false}, {"empty", Bytes(), 32, 32, false},
-        {"short header", Bytes(good8.begin(), good8.begin() + 39), 32, 32, false},    {"wrong height", good8, 32, 31, true},
-        {"index beyond table", shortTable, 32, 32, true},
-    };
-    for (const Case& c : cases) {
-        const Bytes exact(c.bytes);  // allocated to its size: ASan sees any read past the end
-        TestImage img(c.w, c.h, 0x424242);
-        int32_t w = -7, h = -7;
-        EXPECT_EQ(ImageDecodeDib(&img.image, exact.data(), exact.size()), 0) << c.what;
-        EXPECT_EQ(img.pixels(), std::vector<uint32_t>(size_t(c.w) * c.h, 0x424242)) << c.what;
-        EXPECT_TRUE(DibSize(exact.data(), exact.size(), &w, &h) == c.headerOk && (w != -7) == c.headerOk) << c.what;
-    }
-    TestImage img(184, 184);
-    EXPECT_EQ(ImageDecodeDib(&img.image, nullptr, 1000) + ImageDecodeDib(nullptr, good4.data(), good4.size()), 0);
-    EXPECT_EQ(ImageDecodeDib(&img.image, good4.data(), good4.size()), 1);  // the damage is what is refused
 }

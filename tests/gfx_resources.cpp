@@ -92,18 +92,9 @@ TEST(GfxPictures, CannonIsASightPointingUpAndTheBackgroundBrownWood)
         const uint32_t p = cannon.at(x, y);
         ASSERT_TRUE(grey(p) && (y < 134 || p == 0) && p == (x < 183 ? cannon.at(182 - x, y) : 0)) << x << "," << y;
     }
-    auto lit = [&](int x0, int x1, int y0, int y1) {  // lit pixels in a block, corners inclusive
-        int n = 0;
-        for (int i = 0; i < (x1 - x0 + 1) * (y1 - y0 + 1); ++i)
-            n += cannon.at(x0 + i % (x1 - x0 + 1), y0 + i / (x1 - x0 + 1)) != 0;
-        return n;
-    };
-    EXPECT_TRUE(lit(0, 48, 92, 92) == 0 && cannon.at(49, 92) != 0);  // the ring's outer edge
-    EXPECT_GT(lit(78, 105, 1, 1), 0);                                // the arrow's tip at the top edge
-    EXPECT_EQ(lit(0, 77, 0, 47), 0);  // above the ring only the stem, the small ring and the arrowhead
     for (auto [x, y] : {std::pair{91, 92}, {70, 91}, {91, 115}, {91, 40}, {91, 47}})  // dot, cross and stem
         EXPECT_EQ(cannon.at(x, y), 0xFFFFFFu) << x << "," << y;
-    EXPECT_EQ(cannon.at(70, 70), 0u);  // open between the cross's arms
+    EXPECT_TRUE(cannon.at(70, 70) == 0 && cannon.at(48, 92) == 0 && cannon.at(49, 92) != 0);  // open inside, the ring's edge
 
     // The wood: brown everywhere, and neither so light that white text nor
     // so dark that blue text disappears.

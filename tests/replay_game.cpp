@@ -13,8 +13,6 @@
 // score, level, credits, playing flag, highlighted rank, each board row and
 // each score line. A recording that ends otherwise, or without them, fails
 // and prints the lines its game ended with.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -74,7 +72,7 @@ std::vector<std::string> describeEnd()
     return out;
 }
 
-bool replay(const char* path, const std::filesystem::path& folder)
+bool replay(const char* path)
 {
     std::ifstream in(path);
     std::string line, kind;
@@ -100,8 +98,6 @@ bool replay(const char* path, const std::filesystem::path& folder)
         }
     }
     // The state at program start, then RunGame's first two steps.
-    const std::filesystem::path home = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
     std::filesystem::remove("Kelvane.scores");
     std::memset(KeyDown, 0, sizeof KeyDown);
     AppActive = 1, aimRepeat = 0, elapsed = 0, highlightRank = kNoHighlight, next = 0;
@@ -111,7 +107,6 @@ bool replay(const char* path, const std::filesystem::path& folder)
     while (next < polls.size() && GameFrame() == 0) {
     }
     const std::vector<std::string> got = describeEnd();
-    std::filesystem::current_path(home);
 
     bool ok = next == polls.size() && !expected.empty();
     if (next != polls.size())
@@ -142,8 +137,10 @@ int main(int argc, char** argv)
     GamePollEvents = scriptedPoll;
     GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : pendingElapsed; };
     bool ok = true;
+    const std::filesystem::path home = std::filesystem::current_path();
+    std::filesystem::current_path(pattern);  // where the games save their tables
     for (int i = 1; i < argc; i++)
-        ok = replay(argv[i], pattern) && ok;
+        ok = replay((home / argv[i]).c_str()) && ok;
     std::filesystem::remove_all(pattern);
     return ok ? 0 : 1;
 }
