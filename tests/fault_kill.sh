@@ -1,7 +1,7 @@
 # Sudden death while the score table is saved: the driver saves two tables
 # alternately in a tight loop and is killed with SIGKILL at a random moment,
 # again and again. After every kill the score file must hold the complete old
-# table or the complete new one, and the next run must load it.
+# table or the complete new one.
 #
 # Run as: bash tests/fault_kill.sh <fault_save binary> <scratch dir> [kills]
 set -u

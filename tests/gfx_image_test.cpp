@@ -1,17 +1,14 @@
-// Images on memory buffers: creation, fills, an Image without pixels, the
-// resource lookup and the screenshot file. Damaged bitmaps are the fuzz
-// target's (tests/fuzz_bitmap.cpp).
+// Images on memory buffers: creation, fills, an Image without pixels and the
+// screenshot file. Damaged bitmaps are the fuzz target's (fuzz_bitmap.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <unistd.h>
 
-#include "resources/Resources.h"
 #include "tests/gfx_support.h"
 
 TEST(GfxImage, CreateReleaseAndFill)
@@ -73,14 +70,6 @@ TEST(GfxImage, ImageWithoutPixelsTakesPartInNothing)
         EXPECT_NE(access(name.c_str(), F_OK), 0);  // not even a header
     }
     EXPECT_EQ(good.pixels(), before);
-}
-
-TEST(GfxImage, ResourceLookupIgnoresCaseAndMissesCleanly)
-{
-    const ResourceEntry* font = ResourceFind("MyFnt", kResourceRaw);
-    EXPECT_TRUE(font && ResourceFind("MYFNT", "raw") == font && ResourceFind("myfnt", "RAW") == font);
-    EXPECT_TRUE(!ResourceFind("MyFn", kResourceRaw) && !ResourceFind(nullptr, kResourceRaw) &&
-                !ResourceFind("MyFnt", nullptr) && !ResourceFind("MyFnt", kResourceBitmap));
 }
 
 TEST(GfxImage, ScreenshotFileBytesAndFailures)
