@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <unistd.h>
 
@@ -72,22 +71,15 @@ TEST(GfxImage, ImageWithoutPixelsTakesPartInNothing)
     EXPECT_EQ(good.pixels(), before);
 }
 
-TEST(GfxImage, ScreenshotFileBytesAndFailures)
+// What the file holds is checked end to end against the screen; here, that
+// it replaces a longer file, and that failures are told.
+TEST(GfxImage, ScreenshotReplacesAndFailsCleanly)
 {
     const std::string name = testing::TempDir() + "kelvane_gfx_" + std::to_string(getpid()) + ".bmp";
-    auto saved = [&name] {
-        std::ifstream in(name, std::ios::binary);
-        return std::vector<unsigned char>((std::istreambuf_iterator<char>(in)), {});
-    };
-    // The header of a one-pixel picture; the screen replaces a longer file.
     TestImage one(1, 1, 0x00123456), screen(640, 480);
-    ASSERT_EQ(ImageSaveBmp(&one.image, name.c_str()), 1);
-    const std::vector<unsigned char> b = saved();
-    EXPECT_TRUE(b.size() == 58 && b[0] == 'B' && b[2] == 58 && b[10] == 54 && b[18] == 1 && b[22] == 1 && b[28] == 32 &&
-                b[54] == 0x56 && b[56] == 0x12) << b.size();
     std::ofstream(name, std::ios::binary) << std::string(2000000, 'x');
     ASSERT_EQ(ImageSaveBmp(&screen.image, name.c_str()), 1);
-    EXPECT_EQ(saved().size(), 1228854u);
+    EXPECT_EQ(std::ifstream(name, std::ios::binary | std::ios::ate).tellg(), 1228854);
     std::remove(name.c_str());
     // Cannot open; or opens, but the device is full (at a write or at the close).
     EXPECT_EQ(ImageSaveBmp(&one.image, (name + ".d/shot.bmp").c_str()) + ImageSaveBmp(&one.image, nullptr), 0);

@@ -59,23 +59,20 @@ focus_away() {
     xdotool windowfocus --sync "$WINDOW" 2>/dev/null
 }
 
-# A few random actions in one xdotool run (starting it is what costs): shots,
-# an arrow held (now and then with another, or firing while it turns),
-# Enter, letters, Backspace, F10.
+# A few random actions in one xdotool run (starting it is what costs), drawn
+# from a table: shots, an arrow held (now and then with another, or firing
+# while it turns), Enter, letters, Backspace, F10. _A and _B stand for
+# arrows, _H for how long one is held, _L for a letter.
+MOVES=("key space" "key space" "key space" "key space" "keydown _A sleep _H keyup _A" "keydown _A sleep _H keyup _A"
+    "keydown _A sleep 0.1 keydown _B sleep _H keyup _A keyup _B" "keydown _A key space sleep 0.2 key space keyup _A"
+    "key Return" "key _L _L" "key _L _L" "key BackSpace" "key F10")
 ARROWS=(Left Right Up Down) LETTERS=({a..z})
 monkey_step() {
-    local commands=() i r a b held
+    local commands=() i move
     for i in $(seq $((RANDOM % 5 + 2))); do
-        r=$((RANDOM % 100)) a=${ARROWS[RANDOM % 4]} b=${ARROWS[RANDOM % 4]} held="0.$((RANDOM % 60))"
-        if [ $r -lt 35 ]; then commands+=(key space)
-        elif [ $r -lt 50 ]; then commands+=(keydown "$a" sleep "$held" keyup "$a")
-        elif [ $r -lt 57 ]; then commands+=(keydown "$a" sleep 0.1 keydown "$b" sleep "$held" keyup "$a" keyup "$b")
-        elif [ $r -lt 64 ]; then commands+=(keydown "$a" key space sleep 0.2 key space keyup "$a")
-        elif [ $r -lt 72 ]; then commands+=(key Return)
-        elif [ $r -lt 86 ]; then commands+=(key "${LETTERS[RANDOM % 26]}" "${LETTERS[RANDOM % 26]}")
-        elif [ $r -lt 95 ]; then commands+=(key BackSpace)
-        else commands+=(key F10); fi
-        commands+=(sleep "0.$((RANDOM % 20))")
+        move=${MOVES[RANDOM % ${#MOVES[@]}]} move=${move//_A/${ARROWS[RANDOM % 4]}} move=${move//_B/${ARROWS[RANDOM % 4]}}
+        move=${move//_H/0.$((RANDOM % 60))} move=${move//_L/${LETTERS[RANDOM % 26]}}
+        commands+=($move sleep "0.$((RANDOM % 20))")
     done
     ACTIONS=$((ACTIONS + i))
     xdotool "${commands[@]}"
