@@ -53,7 +53,7 @@ focus_away() {
     xlogo -geometry 200x200+10+10 &
     local logo=$!
     FOCUS_SWITCHES=$((FOCUS_SWITCHES + 1))
-    timeout 10 xdotool search --sync --pid "$logo" windowfocus --sync sleep "0.$((RANDOM % 9 + 1))" key space Left Return sleep 0.5 2>/dev/null
+    timeout 10 xdotool search --sync --pid "$logo" xlogo windowfocus --sync sleep "0.$((RANDOM % 9 + 1))" key space Left Return sleep 0.5 2>/dev/null
     kill "$logo" 2>/dev/null
     wait "$logo" 2>/dev/null
     xdotool windowfocus --sync "$WINDOW" 2>/dev/null
