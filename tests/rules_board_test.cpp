@@ -26,10 +26,6 @@ TEST(Random, ReferenceOutputsRenewalAndRange) {
 }
 
 TEST_F(RulesTest, PickColorAndGeometry) {
-    SeedRandom(5);  // empty board: one plain draw over 1..8
-    const int32_t plain = RandomRange(1, 8), after = static_cast<int32_t>(NextRandom());
-    SeedRandom(5);
-    EXPECT_EQ(V({PickColor(), static_cast<int32_t>(NextRandom())}), V({plain, after}));
     Put(0, 0, 1), Put(6, 5, 3);
     int count[9] = {};
     for (int i = 0; i < 4000; i++) count[PickColor()]++;  // only the colours left, evenly
