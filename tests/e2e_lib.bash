@@ -124,25 +124,18 @@ count() {
 # with the most set bits whose every set bit is lit in the colour (so pixels
 # of the same colour behind the text do not matter); otherwise a blank.
 text() {
-    {
-        od -An -v -tu1 "$E2E_FONT"
-        echo "--"
-        $CONVERT "$(image_of "$1")" -alpha off -crop "$(($4 * 8))x8+$2+$3" +repage -depth 8 txt:- | tail -n +2
-    } | awk -v n="$4" -v colour="#$5" '
+    { od -An -v -tu1 -w8 "$E2E_FONT"; echo --; $CONVERT "$(image_of "$1")" -alpha off -crop "$(($4 * 8))x8+$2+$3" +repage -depth 8 txt:-; } |
+        awk -v n="$4" -v colour="#$5" '
         $1 == "--" { pixels = 1; next }
-        !pixels { for (i = 1; i <= NF; i++) glyph[k++] = $i; next }
-        $3 == colour { split($1, xy, "[,:]"); lit[xy[1] "," xy[2]] = 1 }
+        !pixels { for (r = 1; r <= 8; r++) glyph[NR - 1, r - 1] = $r; next }
+        $3 == colour { split($1, xy, "[,:]"); lit[xy[1], xy[2]] = 1 }
         END {
             for (cell = 0; cell < n; cell++) {
-                best = " "; bestBits = 0
+                best = " "; most = 0
                 for (c = 33; c <= 126; c++) {
-                    bits = 0; ok = 1
-                    for (b = 0; b < 64 && ok; b++)
-                        if (int(glyph[c * 8 + int(b / 8)] / 2 ^ (7 - b % 8)) % 2 == 1) {
-                            bits++
-                            ok = (((cell * 8 + b % 8) "," int(b / 8)) in lit)
-                        }
-                    if (ok && bits > bestBits) { best = sprintf("%c", c); bestBits = bits }
+                    for (b = bits = 0; b < 64; b++)
+                        if (int(glyph[c, int(b / 8)] / 2 ^ (7 - b % 8)) % 2 == 1 && ++bits && !((cell * 8 + b % 8, int(b / 8)) in lit)) break
+                    if (b == 64 && bits > most) { best = sprintf("%c", c); most = bits }
                 }
                 printf "%s", best
             }
