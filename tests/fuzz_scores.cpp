@@ -22,7 +22,7 @@
 
 static constexpr size_t kTableBytes = sizeof ScoreTable;
 static std::string typing;  // typed one character a poll, then Enter
-static std::filesystem::path folder;
+static std::filesystem::path folder, home;
 
 static void check(bool ok)
 {
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     char shm[] = "/dev/shm/kelvane-fuzz-XXXXXX", tmp[] = "/tmp/kelvane-fuzz-XXXXXX";
     const char* made = mkdtemp(shm);
     folder = made ? made : mkdtemp(tmp);
-    std::filesystem::current_path(folder);
+    home = std::filesystem::current_path();  // the corpus folders are named from here
     std::atexit([] { std::filesystem::remove_all(folder); });
     BuildSineTable();
     FontLoad();
@@ -63,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 4000)
         return 0;
+    std::filesystem::current_path(folder);
     std::ofstream("Kelvane.scores", std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
     LoadScores();
     // The lines the file covers, NUL forced into byte 127; the rest blank.
@@ -105,5 +106,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string saved(kTableBytes + 1, '\0');
     saved.resize(size_t(std::ifstream("Kelvane.scores", std::ios::binary).read(saved.data(), saved.size()).gcount()));
     check(saved == std::string(&ScoreTable[0][0], kTableBytes));
+    std::filesystem::current_path(home);
     return 0;
 }
