@@ -22,6 +22,8 @@ static uint32_t expectedPixel(const uint8_t* bytes, int32_t width, int32_t heigh
     const size_t stride = (size_t(width) * size_t(bits) + 31) / 32 * 4;
     const uint8_t* row = bytes + 40 + colours * 4 + size_t(height - 1 - y) * stride;
     const uint32_t index = bits == 8 ? row[x] : (x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 0x0F);
+    if (index >= colours)  // a pixel outside the table refuses the whole bitmap
+        std::abort();
     return u32(bytes + 40 + size_t(index) * 4) & 0xFFFFFF;
 }
 
@@ -60,7 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         return 0;
     }
-    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
+    // Only what we decode: a 40-byte header, one plane, 4 or 8 bits, no compression, a table that fits.
+    const uint32_t bits = bytes[14] | bytes[15] << 8;
+    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide || u32(bytes) != 40 ||
+        (bytes[12] | bytes[13] << 8) != 1 || (bits != 4 && bits != 8) || u32(bytes + 16) != 0 || u32(bytes + 32) > 1u << bits)
         std::abort();
     if (decode(bytes, size, width + 1, height, 0xABCDEF, never))  // a size that differs is refused
         std::abort();
