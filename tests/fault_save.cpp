@@ -1,14 +1,12 @@
 // fault_save -- a test driver for the score file's saving under sudden death.
 //
-//   fault_save FOLDER tables   writes the two tables it alternates between as
-//                              FOLDER/old.scores and FOLDER/new.scores
-//   fault_save FOLDER loop     loads FOLDER/Kelvane.scores (it must be one of
-//                              the two), then saves the tables alternately
-//                              until it is killed
+//   fault_save FOLDER   writes the two tables it alternates between as
+//                       FOLDER/old.scores and FOLDER/new.scores, then saves
+//                       them alternately as the score file until it is killed
 //
-// In the loop FOLDER/marker holds one byte, 1 while SaveScores runs and 0
-// outside it, and the count of finished saves as eight bytes after it, so
-// that whoever kills the process can tell where the kill landed.
+// FOLDER/marker holds one byte, 1 while SaveScores runs and 0 outside it, and
+// the count of finished saves as eight bytes after it, so that whoever kills
+// the process can tell where the kill landed.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -16,6 +14,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
 #include "flow/ScoreTable.h"
 
@@ -30,38 +29,23 @@ struct Marker {
 
 int main(int argc, char** argv)
 {
-    if (argc != 3 || chdir(argv[1]) != 0) {
-        std::fprintf(stderr, "usage: fault_save FOLDER tables|loop\n");
+    const int fd = argc == 2 && chdir(argv[1]) == 0 ? open("marker", O_RDWR | O_CREAT | O_TRUNC, 0644) : -1;
+    void* mapped = fd < 0 || ftruncate(fd, sizeof(Marker)) != 0
+                       ? MAP_FAILED : mmap(nullptr, sizeof(Marker), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (mapped == MAP_FAILED) {
+        std::fprintf(stderr, "usage: fault_save FOLDER\n");
         return 2;
     }
     // Lines as the game writes them: text padded with spaces, a NUL at 127.
-    for (int t = 0; t < 2; t++)
+    for (int t = 0; t < 2; t++) {
         for (int i = 0; i < kScoreLines; i++) {
             char* line = tables[t] + i * kScoreLineSize;
-            std::memset(line, ' ', kScoreLineSize - 1);
-            std::snprintf(line, kScoreLineSize, "%-2d    %-9d  %s", i + 1, (t + 1) * 1000 - i * 10, t ? "New" : "Old");
-            line[std::strlen(line)] = ' ';
-            line[kScoreLineSize - 1] = '\0';
+            std::snprintf(line, kScoreLineSize, "%-2d    %-9d  %-110s", i + 1, (t + 1) * 1000 - i * 10, t ? "New" : "Old");
         }
-    if (std::strcmp(argv[2], "tables") == 0) {
-        std::FILE* files[2] = {std::fopen("old.scores", "wb"), std::fopen("new.scores", "wb")};
-        for (int t = 0; t < 2; t++)
-            if (files[t] == nullptr || std::fwrite(tables[t], 1, kTableBytes, files[t]) != kTableBytes || std::fclose(files[t]))
-                return 2;
-        return 0;
+        if (!std::ofstream(t ? "new.scores" : "old.scores", std::ios::binary).write(tables[t], kTableBytes))
+            return 2;
     }
-    const int fd = open("marker", O_RDWR | O_CREAT | O_TRUNC, 0644);
-    void* mapped = fd < 0 || ftruncate(fd, sizeof(Marker)) != 0
-                       ? MAP_FAILED : mmap(nullptr, sizeof(Marker), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (std::strcmp(argv[2], "loop") != 0 || mapped == MAP_FAILED)
-        return 2;
     Marker* marker = static_cast<Marker*>(mapped);
-    // What the last run left must load as one of the tables.
-    LoadScores();
-    if (std::memcmp(ScoreTable, tables[0], kTableBytes) != 0 && std::memcmp(ScoreTable, tables[1], kTableBytes) != 0) {
-        std::fprintf(stderr, "fault_save: the table loaded is neither\n");
-        return 1;
-    }
     for (uint64_t i = 0;; i++) {
         std::memcpy(ScoreTable, tables[(i + 1) % 2], kTableBytes);
         marker->inSave.store(1);

@@ -29,11 +29,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     } else if (fmt != nullptr || data != nullptr || dataSize != 0) {
         std::abort();  // a failure leaves nothing behind
     }
-    // The same walk asked for fewer things.
-    if (WaveParse(bytes, size, &fmt, nullptr, nullptr) && !inside(bytes, size, fmt, kWaveFormatBytes))
-        std::abort();
-    if (WaveParse(bytes, size, nullptr, &data, &dataSize) &&
-        (dataSize == 0 || !inside(bytes, size, data, dataSize)))
-        std::abort();
     return 0;
 }

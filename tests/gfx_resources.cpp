@@ -1,11 +1,9 @@
 // The font and the pictures carried inside the game, as the generators made
-// them, and the 8x8 text drawn with that font.
+// them, and where the 8x8 text is drawn (what it shows: the scene's tests).
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <set>
 #include <string>
 
 #include "resources/Resources.h"
@@ -19,26 +17,8 @@ TEST(GfxText, FontGlyphsAndWhereStringsAreDrawn)
     FontLoad();
     ASSERT_EQ(std::memcmp(FontTable, font->bytes, kFontTableSize), 0);
     auto glyph = [](int c) { return std::vector<uint8_t>(FontTable + 8 * c, FontTable + 8 * c + 8); };
-    EXPECT_EQ(glyph('A'), (std::vector<uint8_t>{0x30, 0x78, 0xCC, 0xCC, 0xFC, 0xCC, 0xCC, 0x00}));
     EXPECT_EQ(glyph(0xDB), std::vector<uint8_t>(8, 0xFF));
-    EXPECT_TRUE(glyph(0x80)[7] != 0 && glyph('C')[7] == 0);  // the cedilla hangs below the C
-    std::set<std::vector<uint8_t>> shapes;
-    for (int c = 0; c < 256; ++c) {  // blank only where the code page is
-        EXPECT_EQ(glyph(c) == std::vector<uint8_t>(8, 0), c == 0 || c == 0x20 || c == 0xFF) << c;
-        shapes.insert(glyph(c));
-    }
-    EXPECT_GE(shapes.size(), 250u);
-
-    // Set bits in the colour (0 too), bit 7 leftmost; clear bits untouched.
-    TestImage img(24, 10);
-    img.pattern();
-    const std::vector<uint32_t> before = img.pixels();
-    const unsigned char text[] = {'A', 0x80, 0x01, 0};
-    DrawFontText(&img.image, reinterpret_cast<const char*>(text), 0, 1, 0);
-    for (int32_t i = 0; i < 24 * 10; ++i) {
-        const int32_t x = i % 24, y = i / 24, bits = y >= 1 && y < 9 ? glyph(text[x / 8])[y - 1] : 0;
-        ASSERT_EQ(img.at(x, y), bits & (0x80 >> x % 8) ? 0 : before[i]) << x << "," << y;
-    }
+    EXPECT_TRUE(glyph(0x80)[7] != 0 && glyph('C')[7] == 0 && glyph(' ') == std::vector<uint8_t>(8, 0));
     // Only whole characters: all eight rows inside, stopping at the right edge.
     auto blocks = [](int32_t x, int32_t y, const char* s) {
         TestImage line(640, 20, 1);
@@ -83,13 +63,6 @@ TEST(GfxPictures, BallIsAShadedDiscThatEveryTintKeepsWhole)
         for (int i = 0; i < 32 * 32; ++i)
             ASSERT_TRUE(ball.at(i % 32, i / 32) == 0 || tinted.at(i % 32, i / 32) != 0) << k << " " << i;
     }
-    // Closer than 30.4 always touches, farther than 30.9 never: neighbouring
-    // cells (32 apart in a row, 16 across and 28 down between rows) never do.
-    for (int i = 0; i < 67 * 67; ++i) {
-        const int dx = i % 67 - 33, dy = i / 67 - 33, touch = ImageOverlap(&ball.image, 0, 0, &ball.image, dx, dy);
-        const double d = std::hypot(dx, dy);
-        EXPECT_TRUE(d < 30.4 ? touch == 1 : d <= 30.9 || touch == 0) << dx << "," << dy;
-    }
 }
 
 TEST(GfxPictures, CannonIsASightPointingUpAndTheBackgroundBrownWood)
@@ -100,18 +73,9 @@ TEST(GfxPictures, CannonIsASightPointingUpAndTheBackgroundBrownWood)
         const uint32_t p = cannon.at(x, y);
         ASSERT_TRUE(grey(p) && (y < 134 || p == 0) && p == (x < 183 ? cannon.at(182 - x, y) : 0)) << x << "," << y;
     }
-    auto lit = [&](int x0, int x1, int y0, int y1) {  // lit pixels in a block, corners inclusive
-        int n = 0;
-        for (int i = 0; i < (x1 - x0 + 1) * (y1 - y0 + 1); ++i)
-            n += cannon.at(x0 + i % (x1 - x0 + 1), y0 + i / (x1 - x0 + 1)) != 0;
-        return n;
-    };
-    EXPECT_TRUE(lit(0, 48, 92, 92) == 0 && cannon.at(49, 92) != 0);  // the ring's outer edge
-    EXPECT_GT(lit(78, 105, 1, 1), 0);                                // the arrow's tip at the top edge
-    EXPECT_EQ(lit(0, 77, 0, 47), 0);  // above the ring only the stem, the small ring and the arrowhead
     for (auto [x, y] : {std::pair{91, 92}, {70, 91}, {91, 115}, {91, 40}, {91, 47}})  // dot, cross and stem
         EXPECT_EQ(cannon.at(x, y), 0xFFFFFFu) << x << "," << y;
-    EXPECT_EQ(cannon.at(70, 70), 0u);  // open between the cross's arms
+    EXPECT_TRUE(cannon.at(70, 70) == 0 && cannon.at(48, 92) == 0 && cannon.at(49, 92) != 0);  // open inside, the ring's edge
 
     // The wood: brown everywhere, and neither so light that white text nor
     // so dark that blue text disappears.
