@@ -1,6 +1,6 @@
 // Where the game keeps its files: the settings file, and the data folder of a
-// copy in a folder of its own or of an installed game (tests/e2e_install.sh
-// plays one there).
+// copy in a folder of its own or of an installed game (the install scenario of
+// tests/e2e_scenarios.bash plays one there).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
