@@ -45,13 +45,19 @@ void DataDirStart(const char* executablePath)
     if (folder != "games" && folder != "bin") {
         return;
     }
-    if (const char* data = absoluteVariable("XDG_DATA_HOME")) {
-        dataFolder = std::string(data) + "/kelvane/";
-    } else if (const char* home = absoluteVariable("HOME")) {
-        dataFolder = std::string(home) + "/.local/share/kelvane/";
-    } else {
-        noFolder = true;
+    dataFolder = XdgFolder("XDG_DATA_HOME", ".local/share");
+    noFolder = dataFolder.empty();
+}
+
+std::string XdgFolder(const char* variable, const char* underHome)
+{
+    if (const char* base = absoluteVariable(variable)) {
+        return std::string(base) + "/kelvane/";
     }
+    if (const char* home = absoluteVariable("HOME")) {
+        return std::string(home) + "/" + underHome + "/kelvane/";
+    }
+    return "";
 }
 
 std::string DataPath(const char* name)

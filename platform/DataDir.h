@@ -18,6 +18,11 @@
 // working directory (the tools and the tests rely on that).
 void DataDirStart(const char* executablePath);
 
+// The game's folder of one kind for this player, by the XDG rules, ending in
+// "kelvane/": under $variable when it is set and absolute (empty or relative
+// counts as unset), else under $HOME/underHome; "" when neither will do.
+std::string XdgFolder(const char* variable, const char* underHome);
+
 // The path of the named file in this run's folder: the bare name for a copy
 // run from its own folder, "" when the game has nowhere to keep files (an
 // installed game with neither XDG_DATA_HOME nor HOME set).

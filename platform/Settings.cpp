@@ -3,7 +3,6 @@
 #include "platform/Settings.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+
+#include "platform/DataDir.h"
 
 Settings GameSettings;
 
@@ -165,18 +166,8 @@ std::string SettingsFormat(const Settings& settings, const std::string& kept)
 
 std::string SettingsPath()
 {
-    // The XDG rule: an empty or relative XDG_CONFIG_HOME counts as unset.
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/')
-        return std::string(config) + "/kelvane/settings";
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') {
-        const passwd* user = getpwuid(getuid());
-        home = user != nullptr ? user->pw_dir : nullptr;
-    }
-    if (home == nullptr || home[0] == '\0')
-        return "";
-    return std::string(home) + "/.config/kelvane/settings";
+    const std::string folder = XdgFolder("XDG_CONFIG_HOME", ".config");
+    return folder.empty() ? folder : folder + "settings";
 }
 
 // The whole file, up to one byte past the largest size; errno on failure.
