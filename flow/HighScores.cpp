@@ -125,54 +125,11 @@ void LoadScores()
     std::fclose(file);
 }
 
-static int writeAll(int fd, const char* bytes, size_t size)
-{
-    while (size > 0) {
-        const ssize_t done = write(fd, bytes, size);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            return 0;
-        }
-        bytes += done;
-        size -= size_t(done);
-    }
-    return 1;
-}
-
-// The rename is on the disk only once the folder is.
-static void syncFolder()
-{
-    const int fd = open(DataFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
-
 void SaveScores()
 {
-    if (!DataFolderReady()) {
-        return;
+    if (DataFolderReady()) {
+        ReplaceFile(DataPath(kScoreFile), DataPath(kScoreTempFile), &ScoreTable[0][0], sizeof ScoreTable);
     }
-    const std::string tempPath = DataPath(kScoreTempFile);
-    const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return;
-    }
-    int written = writeAll(fd, &ScoreTable[0][0], sizeof ScoreTable);
-    if (written && fsync(fd) != 0) {
-        written = 0;
-    }
-    if (close(fd) != 0) {
-        written = 0;
-    }
-    if (!written || std::rename(tempPath.c_str(), DataPath(kScoreFile).c_str()) != 0) {
-        unlink(tempPath.c_str());
-        return;
-    }
-    syncFolder();
 }
 
 static int32_t clockMilliseconds()

@@ -2,7 +2,9 @@
 // start and made when the first file is written.
 #include "platform/DataDir.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -65,14 +67,7 @@ std::string DataPath(const char* name)
     return noFolder ? std::string() : dataFolder + name;
 }
 
-std::string DataFolder()
-{
-    return dataFolder.empty() ? std::string(".") : dataFolder;
-}
-
-// Makes every missing folder along the path, private to the player as the
-// XDG rules ask. Returns 0 with errno set on the first one that fails.
-static int makeFolders(const std::string& path)
+int MakeFolders(const std::string& path)
 {
     for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
         const std::string part = path.substr(0, slash);
@@ -98,7 +93,7 @@ int DataFolderReady()
     if (dataFolder.empty() && !noFolder) {
         return 1;
     }
-    if (!noFolder && makeFolders(dataFolder)) {
+    if (!noFolder && MakeFolders(dataFolder)) {
         return 1;
     }
     if (!warned) {
@@ -109,6 +104,52 @@ int DataFolderReady()
             std::fprintf(stderr, "kelvane: cannot save scores or screenshots in %s: %s\n", dataFolder.c_str(),
                          std::strerror(errno));
         }
+    }
+    return 0;
+}
+
+static int writeAll(int fd, const char* bytes, size_t size)
+{
+    while (size > 0) {
+        const ssize_t done = write(fd, bytes, size);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            return done < 0 ? errno : EIO;
+        }
+        bytes += done;
+        size -= size_t(done);
+    }
+    return 0;
+}
+
+int ReplaceFile(const std::string& path, const std::string& tempPath, const void* bytes, size_t size)
+{
+    const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return errno;
+    }
+    int error = writeAll(fd, static_cast<const char*>(bytes), size);
+    if (error == 0 && fsync(fd) != 0) {
+        error = errno;
+    }
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && std::rename(tempPath.c_str(), path.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        unlink(tempPath.c_str());
+        return error;
+    }
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
     }
     return 0;
 }

@@ -28,9 +28,16 @@ std::string XdgFolder(const char* variable, const char* underHome);
 // installed game with neither XDG_DATA_HOME nor HOME set).
 std::string DataPath(const char* name);
 
-// The folder itself, as DataPath("") would be, but "." for the working
-// directory (for opening the folder, to make a rename durable).
-std::string DataFolder();
+// Makes every missing folder of a path that ends in "/", private to the
+// player (0700). 1, or 0 with errno set on the first one that fails.
+int MakeFolders(const std::string& folder);
+
+// Replaces the file at path with size bytes in one step: they are written to
+// tempPath (beside it), flushed to the disk and renamed over path, and the
+// folder is flushed so that the rename lasts. A crash leaves the old file or
+// the new one, whole; on failure the temporary file is removed, the old file
+// is left as it was and errno's value is returned. 0 on success.
+int ReplaceFile(const std::string& path, const std::string& tempPath, const void* bytes, size_t size);
 
 // 1 when files can be written to the folder: for an installed game it is
 // made here, with its parents, on the first call. 0 when it cannot be made

@@ -226,59 +226,13 @@ void SettingsStartRun()
     seen = GameSettings;
 }
 
-static int makeFolders(const std::string& folder)
-{
-    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        const std::string part = folder.substr(0, slash);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return errno;
-        if (slash == std::string::npos)
-            return 0;
-    }
-}
-
-static int writeAll(int fd, const std::string& text)
-{
-    for (size_t done = 0; done < text.size();) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return n < 0 ? errno : EIO;
-        done += size_t(n);
-    }
-    return 0;
-}
-
-// A temporary file beside the old one, on the disk before it is renamed
-// over it: a crash leaves either the old file or the new, whole. 0 or errno.
+// The settings folder made if need be, then the file replaced in one step.
+// 0 or errno.
 static int replaceFile(const std::string& path, const std::string& text)
 {
-    const std::string folder = path.substr(0, path.rfind('/'));
-    int error = makeFolders(folder);
-    if (error != 0)
-        return error;
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
+    if (!MakeFolders(path.substr(0, path.rfind('/') + 1)))
         return errno;
-    error = writeAll(fd, text);
-    if (error == 0 && fsync(fd) != 0)
-        error = errno;
-    if (close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && std::rename(temp.c_str(), path.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        unlink(temp.c_str());
-        return error;
-    }
-    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
-    return 0;
+    return ReplaceFile(path, path + ".tmp", text.data(), text.size());
 }
 
 void SettingsChanged()
