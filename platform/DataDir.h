@@ -1,4 +1,5 @@
-// DataDir.h -- where the score table and the screenshot are kept: beside the
+// DataDir.h -- where the score table and the screenshot are kept, and the one
+// safe way files are replaced there. They are kept beside the
 // executable for a copy run from a folder of its own, in the player's data
 // folder for an installed game.
 //
