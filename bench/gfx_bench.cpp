@@ -19,7 +19,7 @@
 
 #include "bench/BenchTiming.h"
 #include "gfx/Image.h"
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
 #include "rules/Shot.h"
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "bench/BenchTiming.h"
@@ -29,7 +29,7 @@
 #include "platform/FaceText.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "platform/Events.h"
 #include "platform/Gamepad.h"
 #include "platform/Mouse.h"
-#include "platform/Settings.h"
+#include "player/Settings.h"
 #include "platform/Timing.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"

@@ -17,7 +17,7 @@
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
-#include "platform/DataDir.h"
+#include "player/DataDir.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Mouse.h"

@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
 #include "platform/FaceText.h"
-#include "platform/Settings.h"
+#include "player/Settings.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
 

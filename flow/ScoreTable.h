@@ -15,7 +15,7 @@ extern char ScoreTable[kScoreLines][kScoreLineSize];
 // The line the attract screen shows in white (0..9), or kNoHighlight.
 extern int32_t highlightRank;
 
-// The file "Kelvane.scores" in this run's data folder (platform/DataDir.h:
+// The file "Kelvane.scores" in this run's data folder (player/DataDir.h:
 // the working directory unless the game is installed) holds the table's 1280
 // bytes and nothing else. Neither a missing file nor a failed write is
 // reported (only a data folder that cannot be made is, once): the game goes

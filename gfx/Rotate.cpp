@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "gfx/Image.h"
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 
 uint32_t RowOffsetTable[kRotateMaxRows];
 

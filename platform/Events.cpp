@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "platform/Display.h"
 #include "platform/Gamepad.h"
 #include "platform/Mouse.h"

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "flow/Game.h"
-#include "platform/DataDir.h"
-#include "platform/Options.h"
-#include "platform/Settings.h"
+#include "player/DataDir.h"
+#include "player/Options.h"
+#include "player/Settings.h"
 
 static constexpr size_t kModulePathSize = 1024;
 

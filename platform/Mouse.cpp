@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "platform/Events.h"
 #include "rules/Board.h"
 #include "rules/Shot.h"

@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "gfx/Text.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Window.h"
 #include "resources/Resources.h"
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 
 SDL_Window* MainWindow;
 

@@ -8,7 +8,7 @@
 
 #include "platform/Display.h"
 #include "platform/Platform.h"
-#include "platform/Settings.h"
+#include "player/Settings.h"
 
 static int32_t pictureWidth = 640;
 static int32_t pictureHeight = 480;

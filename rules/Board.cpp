@@ -2,22 +2,13 @@
 // colour of the next ball, and the playfield geometry.
 #include "rules/Board.h"
 
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "rules/GameState.h"
 
 Board board{};
 
-const uint32_t BallPalette[kColorCount + 1] = {
-    0x000000,  // empty; never drawn
-    0x0000FF,  // blue
-    0x00FF00,  // green
-    0xFF0000,  // red
-    0xFF00FF,  // magenta
-    0x00FFFF,  // cyan
-    0xFFFF00,  // yellow
-    0xFFFFFF,  // white
-    0xFFA000,  // orange
-};
+// The strip of tinted balls has a cell for every colour and the empty one.
+static_assert(kStripCells == kColorCount + 1);
 
 // Each layout fills rows 0..9, 8 and 7 cells alternately; rows 10..15 always
 // start empty. Levels 7, 15 and 25 share a shape, as do 18 and 20: only the

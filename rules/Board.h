@@ -25,7 +25,7 @@ enum CellMark : int32_t {
 };
 
 struct BoardCell {
-    int32_t color;  // 0 empty, 1..8 index into BallPalette
+    int32_t color;  // 0 empty, 1..8 index into BallPalette (gfx/GameImages.h)
     int32_t mark;   // a CellMark
 };
 
@@ -37,9 +37,6 @@ extern Board board;  // the one board in play
 
 // Highest column index of a row: 7 in even rows, 6 in odd rows.
 inline int32_t RowLastColumn(int32_t row) { return kBoardColumns - 1 - (row & 1); }
-
-// 0x00RRGGBB for each cell colour; entry 0 stands for an empty cell.
-extern const uint32_t BallPalette[kColorCount + 1];
 
 struct LevelRecord {
     char layout[kLayoutLength + 1];  // '1'..'4' group colours, 'o' a fresh draw, else empty

@@ -2,10 +2,10 @@
 // the contact test and snapping into the board.
 #include "rules/Shot.h"
 
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 #include "sound/Sound.h"
 
 static constexpr int32_t kFixedShift = 8;        // 24.8 fixed point

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "flow/Game.h"
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
@@ -23,7 +23,7 @@
 #include "rules/Board.h"
 #include "rules/GameState.h"
 #include "rules/Shot.h"
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include <string>
 
 #include "flow/Game.h"
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "platform/Events.h"
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 
 static constexpr size_t kTableBytes = sizeof ScoreTable;
 static std::string typing;  // typed one character a poll, then Enter

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/Settings.h"
+#include "player/Settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 #include "tests/gfx_support.h"
 
 TEST(GfxBlit, ClippingCutsAtTheDestinationAndRefusesOutsideSources)

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "resources/Resources.h"
+#include "gfx/GameImages.h"
 #include "rules/Board.h"
 #include "tests/gfx_support.h"
 

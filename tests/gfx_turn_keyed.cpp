@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "gfx/Image.h"
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 #include "tests/gfx_support.h"
 
 TEST(GfxRotate, TurnedKeyedInOnePassEqualsTurnThenKeyedCopy)

@@ -15,7 +15,7 @@
 #include "platform/Gamepad.h"
 #include "platform/Mouse.h"
 #include "platform/Platform.h"
-#include "platform/Settings.h"
+#include "player/Settings.h"
 #include "rules/GameState.h"
 #include "rules/Shot.h"
 #include "sound/Sound.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Platform.h"

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Platform.h"
-#include "platform/Settings.h"
+#include "player/Settings.h"
 #include "platform/Timing.h"
 
 namespace {

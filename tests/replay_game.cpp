@@ -24,13 +24,13 @@
 #include <vector>
 
 #include "flow/Game.h"
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
 #include "platform/Events.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <tuple>
 #include <vector>
 
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 
 using V = std::vector<int32_t>;
 

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "platform/Settings.h"
+#include "player/Settings.h"
 
 // What the command line chose; -1 for what it left alone.
 struct Options {

@@ -5,6 +5,12 @@
 
 #include "gfx/Image.h"
 
+// The ball colours 1..8 and, in cell 0, the empty cell that draws nothing.
+inline constexpr int32_t kStripCells = 9;
+
+// 0x00RRGGBB for each cell colour; entry 0 stands for an empty cell.
+extern const uint32_t BallPalette[kStripCells];
+
 extern Image backImage;        // "MyBackBitmap", 640 x 480: the playfield background
 extern Image ballImage;        // "MyBallBitmap", 32 x 32: the plain grey ball
 extern Image tintImage;        // ballImage's size: scratch for one tinted ball

@@ -1,6 +1,6 @@
 // Settings.cpp -- the choices kept between runs: the settings file's text,
 // where it lives, and its atomic replacement.
-#include "platform/Settings.h"
+#include "player/Settings.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/DataDir.h"
+#include "player/DataDir.h"
 
 Settings GameSettings;
 

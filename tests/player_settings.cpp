@@ -12,9 +12,9 @@
 #include <string>
 
 #include "flow/ScoreTable.h"
-#include "platform/DataDir.h"
-#include "platform/Options.h"
-#include "platform/Settings.h"
+#include "player/DataDir.h"
+#include "player/Options.h"
+#include "player/Settings.h"
 
 namespace fs = std::filesystem;
 

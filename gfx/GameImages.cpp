@@ -1,10 +1,8 @@
 // GameImages.cpp -- the game's images as one set: created and loaded at
 // start-up, restored and reloaded on re-activation, released at exit.
-#include "flow/GameImages.h"
+#include "gfx/GameImages.h"
 
 #include <cstdlib>
-
-#include "rules/Board.h"
 
 // The picture every frame is drawn into. It lives with the kit so that the
 // rules' geometry reads its size without the platform shell; the display
@@ -19,7 +17,17 @@ Image cannonImage;
 Image cannonTurnImage;
 uint32_t gameImagesVersion;
 
-static constexpr int32_t kStripCells = kColorCount + 1;  // one per BallPalette entry
+const uint32_t BallPalette[kStripCells] = {
+    0x000000,  // empty; never drawn
+    0x0000FF,  // blue
+    0x00FF00,  // green
+    0xFF0000,  // red
+    0xFF00FF,  // magenta
+    0x00FFFF,  // cyan
+    0xFFFF00,  // yellow
+    0xFFFFFF,  // white
+    0xFFA000,  // orange
+};
 
 // There is no way to play without the pictures, and nothing to tell the
 // player that would help: the process just ends.

@@ -1,5 +1,5 @@
 // SineTable.cpp -- the integer sine table.
-#include "rules/SineTable.h"
+#include "gfx/SineTable.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 // DataDir.cpp -- the folder the game's files are kept in, chosen once at
 // start and made when the first file is written.
-#include "platform/DataDir.h"
+#include "player/DataDir.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
 // Options.cpp -- the command line and its usage text.
-#include "platform/Options.h"
+#include "player/Options.h"
 
 #include <cstring>
 
