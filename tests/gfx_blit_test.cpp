@@ -144,7 +144,7 @@ TEST(GfxRotate, TargetPixelsTakeTheirSourcePixels)
     small.pattern();
     std::vector<uint32_t> values = small.pixels();
     std::sort(values.begin(), values.end());
-    for (int16_t scale : {INT16_MIN, -1024, 0, 1, 256, 1500, 4096, INT16_MAX})
+    for (int16_t scale : std::initializer_list<int16_t>{INT16_MIN, -1024, 0, 1, 256, 1500, 4096, INT16_MAX})
         for (int16_t angle = 0; angle < 1440; angle += 7) {
             ImageClear(&target.image, 0xDEAD00);
             ImageRotate(&small.image, &target.image, angle, scale);

@@ -25,7 +25,7 @@ TEST(GfxText, FontGlyphsAndWhereStringsAreDrawn)
         TestImage line(640, 20, 1);
         DrawFontText(&line.image, s, x, y, 2);
         const std::vector<uint32_t> all = line.pixels();
-        return std::count(all.begin(), all.end(), 2u) / 64.0;
+        return static_cast<double>(std::count(all.begin(), all.end(), 2u)) / 64.0;
     };
     for (auto [x, y] : {std::pair{20, 13}, {20, -1}, {-1, 0}, {633, 0}, {40, INT32_MIN}, {40, INT32_MAX}, {INT32_MAX, 0}})
         EXPECT_EQ(blocks(x, y, "\xDB"), 0) << x << "," << y;

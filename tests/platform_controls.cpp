@@ -74,7 +74,7 @@ TEST_F(Controls, MouseAimReachesEveryStepSweepsTheArcInARowAndWaitsToBeMoved)
     EXPECT_TRUE(game.aimAngle == MouseAimAngle(100, 301) && SDL_ShowCursor(SDL_QUERY) == SDL_DISABLE);
 }
 
-void SetButton(SDL_Joystick* pad, int button, int down, int frames = 1) { SDL_JoystickSetVirtualButton(pad, button, down), Frames(frames); }
+void SetButton(SDL_Joystick* pad, int button, Uint8 down, int frames = 1) { SDL_JoystickSetVirtualButton(pad, button, down), Frames(frames); }
 void Press(SDL_Joystick* pad, int button) { SetButton(pad, button, 1), SetButton(pad, button, 0); }
 
 TEST_F(Controls, GamepadStartsTurnsFiresPausesEntersANameAndIsUnplugged)
@@ -110,8 +110,8 @@ TEST_F(Controls, GamepadStartsTurnsFiresPausesEntersANameAndIsUnplugged)
     for (auto& line : ScoreTable)
         SDL_memset(line, ' ', kScoreLineSize - 1), line[kScoreLineSize - 1] = '\0';
     SDL_Event press{SDL_CONTROLLERBUTTONDOWN};  // SDL's numbers: up 11, down 12, left 13, right 14, south 0
-    for (uint8_t button : {11, 11, 14, 12, 13, 11, 14, 14, 11, 0, 0})
-        press.cbutton.button = button, SDL_PushEvent(&press);
+    for (int button : {11, 11, 14, 12, 13, 11, 14, 14, 11, 0, 0})
+        press.cbutton.button = Uint8(button), SDL_PushEvent(&press);
     InsertScore(500), InsertScore(400);
     EXPECT_EQ(std::string(ScoreTable[0], 25) + std::string(ScoreTable[1], 25),
               "1     500        C A     2     400        Nobody  ");

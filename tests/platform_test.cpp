@@ -147,7 +147,7 @@ TEST_F(PlatformTest, MousePositionLeavingAndMotionBursts)
     EXPECT_EQ(where(), std::pair(-1, -1));
     // A burst of motion costs one poll; the key behind it is not held up.
     for (int i = 0; i < 200; i++)
-        move(i, i / 2);
+        move(float(i), float(i / 2));
     PushKey(SDLK_DOWN, true);
     move(300, 10);
     EXPECT_EQ(where(), std::pair(199, 99));

@@ -51,7 +51,7 @@ TEST_F(RulesTest, MarkGroupAgreesWithAFloodFillOnRandomBoards) {
     std::mt19937 rng(20240611);
     int bigGroups = 0;
     for (int trial = 0; trial < 1000; trial++) {
-        const int rows = 1 + rng() % 16, colours = 1 + rng() % 4, density = 40 + rng() % 60;
+        const int rows = 1 + int(rng() % 16), colours = 1 + int(rng() % 4), density = 40 + int(rng() % 60);
         int32_t want[kBoardRows][kBoardColumns];
         for (int r = 0; r < kBoardRows; r++)
             for (int c = 0; c < kBoardColumns; c++) {  // under stale marks
@@ -59,7 +59,7 @@ TEST_F(RulesTest, MarkGroupAgreesWithAFloodFillOnRandomBoards) {
                 board.cells[r][c] = BoardCell{filled ? 1 + int32_t(rng() % colours) : 0, int32_t(rng() % 3)};
                 want[r][c] = filled ? Loose : Held;
             }
-        const int row = rng() % rows, col = rng() % (RowLastColumn(row) + 1);
+        const int row = int(rng() % unsigned(rows)), col = int(rng() % unsigned(RowLastColumn(row) + 1));
         if (board.cells[row][col].color == 0) board.cells[row][col].color = 1;
         // The group, then the held balls from every occupied non-group anchor (row 0, even rows' ends).
         want[row][col] = InGroup;

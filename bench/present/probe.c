@@ -18,7 +18,7 @@ static double nowSeconds(void)
 {
     struct timespec t;
     clock_gettime(CLOCK_REALTIME, &t);
-    return t.tv_sec + t.tv_nsec * 1e-9;
+    return (double)t.tv_sec + (double)t.tv_nsec * 1e-9;
 }
 
 void SDL_RenderPresent(SDL_Renderer* renderer)
