@@ -1,5 +1,6 @@
-// Display.cpp -- the back buffer and its presentation through one SDL
-// streaming texture, scaled to the window.
+// Display.cpp -- the back buffer and its presentation: enlarged into the
+// picture's box on the CPU, then one SDL streaming texture of the box's size
+// copied 1:1 to the screen.
 #include "platform/Display.h"
 
 #include <SDL.h>
@@ -8,11 +9,16 @@
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/Scaling.h"
 #include "platform/Window.h"
+#include "player/Settings.h"
 
 SDL_Renderer* DisplayRenderer;
 
-static SDL_Texture* texture;
+static SDL_Texture* texture;      // the enlarged picture, the box's size
+static bool textureFresh;         // the texture holds nothing yet
+static Enlarger enlarger;
+static bool enlargedWhole;        // the scaling the enlarger was set up for
 static Image backBuffer;          // owned here; the ScreenImage shares its surface
 static int64_t refreshTicks;      // one refresh interval in performance-counter ticks
 static uint64_t lastPresentEnd;   // counter value when the previous Present returned
@@ -32,10 +38,10 @@ static int refreshRateOfWindow()
 }
 
 // An accelerated renderer that waits for the vertical blank, or the software
-// renderer when there is none. The picture keeps its own size as the logical
-// size: SDL scales it into the window with black bars, nearest neighbour, by
-// whole pixels where it fits.
-static SDL_Renderer* createRenderer(int32_t width, int32_t height)
+// renderer when there is none. It draws at the output's own pixels (on a
+// scaled desktop, more than the window's size in points); the picture is
+// placed in its box by DisplayShow.
+static SDL_Renderer* createRenderer()
 {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_Renderer* r = SDL_CreateRenderer(MainWindow, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
@@ -44,21 +50,50 @@ static SDL_Renderer* createRenderer(int32_t width, int32_t height)
     if (r == nullptr)
         return nullptr;
     SDL_RenderSetVSync(r, 1);  // not every renderer can; Present paces itself too
-    if (SDL_RenderSetLogicalSize(r, width, height) != 0) {
-        SDL_DestroyRenderer(r);
-        return nullptr;
-    }
-    WindowFitPicture(r);
     return r;
 }
 
-static SDL_Texture* createTexture()
+// The picture's box on the renderer's output as it is now.
+static PictureBox currentBox()
 {
-    SDL_Texture* t = SDL_CreateTexture(DisplayRenderer, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                       backBuffer.width, backBuffer.height);
-    if (t != nullptr)
-        SDL_SetTextureScaleMode(t, SDL_ScaleModeNearest);
-    return t;
+    int w = 0;
+    int h = 0;
+    if (DisplayRenderer == nullptr || SDL_GetRendererOutputSize(DisplayRenderer, &w, &h) != 0)
+        return {};
+    return PictureBoxOn(w, h, backBuffer.width, backBuffer.height, GameSettings.scale == kScaleWhole);
+}
+
+// A texture for the box (re)made when the box or the scaling changed: the
+// window was resized, switched, moved to another screen, or F9.
+static bool fitTexture()
+{
+    const PictureBox box = currentBox();
+    const bool whole = GameSettings.scale == kScaleWhole;
+    if (box.w <= 0 || box.h <= 0)
+        return false;
+    if (texture != nullptr && box == enlarger.box && whole == enlargedWhole)
+        return true;
+    if (texture == nullptr || box.w != enlarger.box.w || box.h != enlarger.box.h) {
+        if (texture != nullptr)
+            SDL_DestroyTexture(texture);
+        texture = SDL_CreateTexture(DisplayRenderer, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING, box.w,
+                                    box.h);
+        if (texture == nullptr)
+            return false;
+        SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest);
+        textureFresh = true;
+    }
+    // A box as large as the picture or larger is enlarged sharp; a smaller
+    // one is shrunk smooth in fill, by dropping pixels in whole.
+    EnlargerSetup(&enlarger, box, backBuffer.width, backBuffer.height, !whole);
+    enlargedWhole = whole;
+    return true;
+}
+
+static bool createTexture()
+{
+    enlarger.box = {};
+    return fitTexture();
 }
 
 int DisplayStart(int32_t width, int32_t height, int32_t bits)
@@ -71,13 +106,12 @@ int DisplayStart(int32_t width, int32_t height, int32_t bits)
         DisplayShutdown();
         return 0;
     }
-    DisplayRenderer = createRenderer(width, height);
+    DisplayRenderer = createRenderer();
     if (DisplayRenderer == nullptr) {
         DisplayShutdown();
         return 0;
     }
-    texture = createTexture();
-    if (texture == nullptr) {
+    if (!createTexture()) {
         DisplayShutdown();
         return 0;
     }
@@ -94,6 +128,7 @@ void DisplayShutdown()
         SDL_DestroyTexture(texture);
         texture = nullptr;
     }
+    enlarger = Enlarger{};
     if (DisplayRenderer != nullptr) {
         SDL_DestroyRenderer(DisplayRenderer);
         DisplayRenderer = nullptr;
@@ -143,13 +178,24 @@ void DisplayShow()
     if (DisplayIsLost())
         DisplayRestore(0);
     if (DisplayRenderer != nullptr && texture != nullptr && backBuffer.surface != nullptr) {
+        if (!fitTexture())
+            return;
         int32_t pitch = 0;
         const uint32_t* pixels = ImagePixels(&backBuffer, &pitch);
-        if (pixels != nullptr)
-            SDL_UpdateTexture(texture, nullptr, pixels, pitch * static_cast<int>(sizeof(uint32_t)));
+        int32_t first = 0;
+        const int32_t rows = pixels != nullptr ? EnlargerRun(&enlarger, pixels, pitch, textureFresh, &first) : 0;
+        if (rows > 0) {
+            // Only the rows that changed travel to the texture.
+            const PictureBox& box = enlarger.box;
+            const SDL_Rect band{0, first, box.w, rows};
+            SDL_UpdateTexture(texture, &band, enlarger.pixels.data() + size_t(first) * size_t(box.w),
+                              box.w * static_cast<int>(sizeof(uint32_t)));
+            textureFresh = false;
+        }
+        const SDL_Rect at{enlarger.box.x, enlarger.box.y, enlarger.box.w, enlarger.box.h};
         SDL_SetRenderDrawColor(DisplayRenderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
         SDL_RenderClear(DisplayRenderer);
-        SDL_RenderCopy(DisplayRenderer, texture, nullptr, nullptr);
+        SDL_RenderCopy(DisplayRenderer, texture, nullptr, &at);
         SDL_RenderPresent(DisplayRenderer);
         shownStamp = ImageChangeStamp(&backBuffer);
         repaintDue = false;
@@ -184,12 +230,31 @@ int DisplayRestore(int deviceReset)
     if (deviceReset || DisplayRenderer == nullptr) {
         if (DisplayRenderer != nullptr)
             SDL_DestroyRenderer(DisplayRenderer);
-        DisplayRenderer = createRenderer(backBuffer.width, backBuffer.height);
+        DisplayRenderer = createRenderer();
     }
     if (DisplayRenderer != nullptr)
-        texture = createTexture();
+        createTexture();
     repaintDue = true;  // a new texture or renderer holds nothing yet
     return texture != nullptr;
+}
+
+void DisplayPointToPicture(int32_t* x, int32_t* y)
+{
+    // Pointer positions come in the window's points; the output may have
+    // more pixels than that on a scaled desktop.
+    int windowW = 0;
+    int windowH = 0;
+    int outW = 0;
+    int outH = 0;
+    if (MainWindow == nullptr || DisplayRenderer == nullptr ||
+        SDL_GetRendererOutputSize(DisplayRenderer, &outW, &outH) != 0)
+        return;
+    SDL_GetWindowSize(MainWindow, &windowW, &windowH);
+    if (windowW <= 0 || windowH <= 0)
+        return;
+    const double pixelX = (*x + 0.5) * outW / windowW - 0.5;
+    const double pixelY = (*y + 0.5) * outH / windowH - 0.5;
+    PictureBoxPoint(currentBox(), backBuffer.width, backBuffer.height, pixelX, pixelY, x, y);
 }
 
 int DisplayIsLost()

@@ -2,9 +2,9 @@
 // on the screen once per frame.
 //
 // The display owns a back buffer: a 64-byte aligned 32-bit 0x00RRGGBB Image
-// that start-up wraps as the ScreenImage. Present uploads it through one
-// streaming texture and shows it scaled to the window with nearest
-// neighbour sampling, aspect kept, black bars around. Present waits for the
+// that start-up wraps as the ScreenImage. Present shows it in its box on the
+// window's pixels, aspect kept, black bars around: filled sharp or in whole
+// pixels as the settings' scale says (platform/Scaling.h). Present waits for the
 // display like a page flip: with vsync where that works, otherwise by
 // sleeping out the rest of the refresh interval, so a frame never takes
 // less than about one refresh.
@@ -58,6 +58,10 @@ void DisplayRepaint();
 // the whole renderer and texture (deviceReset). A no-op while the display is
 // closed. 1 if the display can present afterwards.
 int DisplayRestore(int deviceReset);
+
+// Turns a pointer position in the window's points into the picture pixel
+// under it, in place; positions over the bars lie outside the picture.
+void DisplayPointToPicture(int32_t* x, int32_t* y);
 
 // 1 while the display is open but cannot present (a lost device that could
 // not be brought back yet); re-activation tries DisplayRestore again.

@@ -148,6 +148,9 @@ static void onKeyDown(const SDL_KeyboardEvent& key)
             WindowToggleFullscreen();
         return;
     }
+    // F9 switches the scaling anywhere, and is still the key it was.
+    if (vk == VkF9 && !alt && !shiftOrCtrl && !key.repeat)
+        WindowToggleScale();
     if (alt) {
         // A system key: only Alt+F9 means anything; nothing is held.
         lastAltKey = vk;
@@ -237,6 +240,7 @@ static void onTextInput(const SDL_TextInputEvent& text)
 
 static void onMouseMotion(int32_t x, int32_t y)
 {
+    DisplayPointToPicture(&x, &y);
     // Positions in the letterbox bars are held to the picture's edge, so
     // that -1, -1 keeps meaning "outside the window" alone.
     mouseX = SDL_clamp(x, 0, ScreenImage.width > 0 ? ScreenImage.width - 1 : x);

@@ -85,8 +85,22 @@ static void setWindowIcon()
     SDL_FreeSurface(surface);
 }
 
+// Inside a Wayland session the game talks to the compositor itself rather
+// than through its X server: there it draws at the screen's own pixels on a
+// scaled desktop, where through X the picture would be enlarged again,
+// blurred, by the compositor. (Window decorations come from the compositor
+// or from libdecor, which SDL loads.) X remains the fallback, and a driver
+// the player names in SDL_VIDEODRIVER is left alone.
+static void preferWayland()
+{
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    if (wayland != nullptr && *wayland != '\0' && SDL_getenv("SDL_VIDEODRIVER") == nullptr)
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland,x11");
+}
+
 int CreateMainWindow(int32_t width, int32_t height)
 {
+    preferWayland();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return 0;
     videoStarted = true;

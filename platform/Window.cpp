@@ -1,5 +1,5 @@
 // Window.cpp -- full screen or a window, the window's size kept between
-// runs, and whole-pixel scaling of the picture.
+// runs, and the choice of scaling.
 #include "platform/Window.h"
 
 #include <SDL.h>
@@ -58,17 +58,11 @@ static bool isFullscreen()
     return (SDL_GetWindowFlags(MainWindow) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
-void WindowFitPicture(SDL_Renderer* renderer)
+void WindowToggleScale()
 {
-    if (renderer == nullptr || MainWindow == nullptr)
-        return;
-    // The window's own size: the renderer's may not have caught up yet
-    // while a resize is being reported.
-    int w = 0;
-    int h = 0;
-    SDL_GetWindowSizeInPixels(MainWindow, &w, &h);
-    const bool fits = w >= pictureWidth && h >= pictureHeight;
-    SDL_RenderSetIntegerScale(renderer, fits ? SDL_TRUE : SDL_FALSE);
+    GameSettings.scale = GameSettings.scale == kScaleWhole ? kScaleFill : kScaleWhole;
+    DisplayRepaint();
+    SettingsChanged();
 }
 
 // Window events are seen as they arrive, before the frame loop takes them:
@@ -79,7 +73,7 @@ static int SDLCALL watchWindow(void* userdata, SDL_Event* event)
     if (event->type != SDL_WINDOWEVENT || MainWindow == nullptr ||
         event->window.windowID != SDL_GetWindowID(MainWindow) || event->window.event != SDL_WINDOWEVENT_SIZE_CHANGED)
         return 0;
-    WindowFitPicture(DisplayRenderer);
+    DisplayRepaint();
     const int w = event->window.data1;
     const int h = event->window.data2;
     if (isFullscreen())
@@ -113,13 +107,13 @@ SDL_Window* WindowCreate(int32_t width, int32_t height)
             h = desktop.h;
         }
         window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
-                                  SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN);
+                                  SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI);
     } else {
         const SDL_Point size = windowSizeOn(0);
         askedWidth = size.x;
         askedHeight = size.y;
         window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.x, size.y,
-                                  SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
+                                  SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI);
     }
     if (window == nullptr)
         return nullptr;
@@ -185,6 +179,6 @@ void WindowToggleFullscreen()
         SDL_SetWindowFullscreen(MainWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
         GameSettings.fullscreen = 1;
     }
-    WindowFitPicture(DisplayRenderer);
+    DisplayRepaint();
     SettingsChanged();
 }

@@ -3,15 +3,13 @@
 //
 // Full screen fills the desktop; a window opens at the size the player last
 // gave it, or else at the largest whole multiple of the picture that fits
-// the desktop's usable area. Either way the picture is scaled by the largest
-// whole factor that fits, centred between black bars; only a window smaller
-// than the picture shrinks it to fit.
+// the desktop's usable area. Either way the display shows the picture in it,
+// filled sharp or in whole pixels.
 #pragma once
 
 #include <cstdint>
 
 struct SDL_Window;
-struct SDL_Renderer;
 
 // Makes the window for a width x height picture, full screen or not as
 // GameSettings says, and starts following its size. Null on failure.
@@ -25,9 +23,9 @@ void WindowForget();
 // choice in the settings. F11 and Alt+Enter.
 void WindowToggleFullscreen();
 
-// Sets the renderer's scaling for the window's present size: whole pixels
-// while the picture fits at least once, shrunk to fit otherwise.
-void WindowFitPicture(SDL_Renderer* renderer);
+// Switches between sharp fill and whole pixels and keeps the choice in the
+// settings. F9.
+void WindowToggleScale();
 
 // Called once per event poll: a new window size is kept in the settings once
 // the player has stopped resizing for a moment.

@@ -2,6 +2,7 @@
 #include "player/Options.h"
 
 #include <cstring>
+#include <string_view>
 
 static const char kUsage[] =
     "Usage: kelvane [OPTION]...\n"
@@ -12,6 +13,8 @@ static const char kUsage[] =
     "      --fullscreen  start in full screen (the default)\n"
     "      --window      start in a window\n"
     "      --mute        start with the sound muted\n"
+    "      --scale=fill  fill the screen, sharp, aspect kept (the default)\n"
+    "      --scale=whole scale by whole pixels only\n"
     "  -h, --help        show this help and exit\n"
     "      --version     show the version and exit\n"
     "The choices above hold for one run; changes made in play are kept in\n"
@@ -26,6 +29,7 @@ static const char kUsage[] =
     "  M                 mute and unmute\n"
     "  +, -              sound louder, softer\n"
     "  F11, Alt+Enter    switch between full screen and a window\n"
+    "  F9                switch between sharp fill and whole pixels\n"
     "  F10               save a screenshot (Saved-Screen-0.bmp)\n"
     "  Esc               quit\n"
     "The keypad's arrows work as arrows while Num Lock is off.\n"
@@ -51,6 +55,21 @@ int ParseOptions(int argc, char** argv, Options* options, std::FILE* out, std::F
             options->fullscreen = 0;
         } else if (std::strcmp(arg, "--mute") == 0) {
             options->muted = 1;
+        } else if (std::strncmp(arg, "--scale", 7) == 0 && (arg[7] == '=' || arg[7] == '\0')) {
+            // --scale=WORD or --scale WORD
+            const char* word = arg[7] == '=' ? arg + 8 : (i + 1 < argc ? argv[++i] : nullptr);
+            if (word == nullptr) {
+                std::fputs("kelvane: option '--scale' requires an argument\n", err);
+                std::fputs(kUsage, err);
+                return 2;
+            }
+            const std::string_view w(word);
+            if (w != "fill" && w != "whole") {
+                std::fprintf(err, "kelvane: invalid argument '%s' for '--scale'\n", word);
+                std::fputs(kUsage, err);
+                return 2;
+            }
+            options->scale = w == "whole" ? kScaleWhole : kScaleFill;
         } else {
             if (arg[0] == '-')
                 std::fprintf(err, "kelvane: unrecognized option '%s'\n", arg);
@@ -69,4 +88,6 @@ void ApplyOptions(const Options& options, Settings* settings)
         settings->fullscreen = options.fullscreen;
     if (options.muted >= 0)
         settings->muted = options.muted;
+    if (options.scale >= 0)
+        settings->scale = options.scale;
 }

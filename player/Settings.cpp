@@ -37,7 +37,7 @@ static constexpr size_t kMaxFileSize = 65536;
 static constexpr size_t kMaxKept = 4096;
 static constexpr int kMaxDigits = 6;
 
-enum class Kind { YesNo, Volume, WindowSize };
+enum class Kind { YesNo, Volume, WindowSize, Scale };
 
 struct Field {
     const char* key;
@@ -51,7 +51,10 @@ static constexpr Field kFields[] = {
     {"window_height", &Settings::windowHeight, Kind::WindowSize},
     {"volume", &Settings::volume, Kind::Volume},
     {"muted", &Settings::muted, Kind::YesNo},
+    {"scale", &Settings::scale, Kind::Scale},
 };
+
+static const char* const kScaleWords[] = {"fill", "whole"};  // by kScaleFill, kScaleWhole
 
 static std::string_view trim(std::string_view s)
 {
@@ -77,6 +80,12 @@ static int32_t valueOf(std::string_view text, Kind kind)
         for (const char* no : {"0", "no", "false", "off"})
             if (sameWord(text, no))
                 return 0;
+        return -1;
+    }
+    if (kind == Kind::Scale) {
+        for (int32_t i = 0; i < 2; i++)
+            if (sameWord(text, kScaleWords[i]))
+                return i;
         return -1;
     }
     if (text.empty() || text.size() > kMaxDigits)
@@ -158,7 +167,12 @@ std::string SettingsFormat(const Settings& settings, const std::string& kept)
         const int32_t value = settings.*field.member;
         text += field.key;
         text += " = ";
-        text += field.kind == Kind::YesNo ? (value != 0 ? "yes" : "no") : std::to_string(value);
+        if (field.kind == Kind::YesNo)
+            text += value != 0 ? "yes" : "no";
+        else if (field.kind == Kind::Scale)
+            text += kScaleWords[value == kScaleWhole];
+        else
+            text += std::to_string(value);
         text += '\n';
     }
     return text + kept;

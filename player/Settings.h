@@ -1,5 +1,5 @@
 // Settings.h -- the player's choices that are kept between runs: window or
-// full screen, the window's size, the volume and the mute.
+// full screen, the window's size, the volume and the mute, the scaling.
 //
 // GameSettings holds the choices in force for this run: the settings file's,
 // then the command line's on top. Whoever changes a choice during play sets
@@ -19,6 +19,11 @@
 // The volume runs in this many steps above silence.
 inline constexpr int32_t kVolumeSteps = 10;
 
+// How the picture fills the screen: sharp to the largest box of its shape,
+// or by the largest whole factor.
+inline constexpr int32_t kScaleFill = 0;
+inline constexpr int32_t kScaleWhole = 1;
+
 // The smallest and largest window sizes the file may name.
 inline constexpr int32_t kSettingsMinWindow = 120;
 inline constexpr int32_t kSettingsMaxWindow = 16384;
@@ -29,6 +34,7 @@ struct Settings {
     int32_t windowHeight = 0;
     int32_t volume = kVolumeSteps;  // 0 (silence) .. kVolumeSteps
     int32_t muted = 0;
+    int32_t scale = kScaleFill;
 };
 
 extern Settings GameSettings;

@@ -9,17 +9,15 @@
 #include "platform/Events.h"
 #include "platform/Platform.h"
 
-// The window's pixel under the centre of picture pixel (100, 100).
+// The window's pixel under picture pixel (100, 100); the 4:3 desktop is
+// filled.
 static uint32_t Shown()
 {
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(DisplayRenderer, &w, &h);
-    double scale = std::floor(std::min(w / 640.0, h / 480.0));  // whole pixels
-    SDL_Rect at{int((w - 640 * scale) / 2 + 100.5 * scale), int((h - 480 * scale) / 2 + 100.5 * scale), 1, 1};
+    SDL_Rect at{int(100.5 * w / 640), int(100.5 * h / 480), 1, 1};
     uint32_t pixel = 0;
-    SDL_RenderSetLogicalSize(DisplayRenderer, 0, 0);
     SDL_RenderReadPixels(DisplayRenderer, &at, SDL_PIXELFORMAT_XRGB8888, &pixel, 4);
-    SDL_RenderSetLogicalSize(DisplayRenderer, 640, 480);
     return pixel & 0xFFFFFF;
 }
 

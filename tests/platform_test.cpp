@@ -63,13 +63,13 @@ std::vector<uint32_t> Pixels(Image* image, const std::function<uint32_t()>& fill
 bool PresentReadsBackIdentically(Image* given, uint32_t seed)
 {
     std::vector<uint32_t> frame = Pixels(&ScreenImage, [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; });
+    GameSettings.scale = kScaleWhole;
     Present(given);
+    GameSettings.scale = kScaleFill;
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(DisplayRenderer, &w, &h);
     std::vector<uint32_t> output(static_cast<size_t>(w) * h), shown;
-    SDL_RenderSetLogicalSize(DisplayRenderer, 0, 0);
     EXPECT_EQ(SDL_RenderReadPixels(DisplayRenderer, nullptr, SDL_PIXELFORMAT_XRGB8888, output.data(), w * 4), 0);
-    SDL_RenderSetLogicalSize(DisplayRenderer, 640, 480);
     double scale = std::floor(std::min(w / 640.0, h / 480.0));  // whole pixels
     for (int i = 0; i < 640 * 480; i++) {
         int x = static_cast<int>((w - 640 * scale) / 2 + (i % 640 + 0.5) * scale);
@@ -136,13 +136,23 @@ TEST_F(PlatformTest, KeyCodesCharactersHeldKeysAltF9AndF10)
 TEST_F(PlatformTest, MousePositionLeavingAndMotionBursts)
 {
     auto where = [] { Poll p = PollOnce(); return std::pair(p.x, p.y); };
-    auto move = [](float x, float y) {  // to a picture pixel; motion comes in window pixels
+    // To a picture pixel; motion comes in window pixels, and the 1024 x 768
+    // desktop shows the picture filled (1.6 times), or 1:1 in its middle.
+    auto move = [](float x, float y) {
+        bool whole = GameSettings.scale == kScaleWhole;
         Push(SDL_MOUSEMOTION, [=](SDL_Event& e) {
-            SDL_RenderLogicalToWindow(DisplayRenderer, x + .5f, y + .5f, &e.motion.x, &e.motion.y);
+            e.motion.x = whole ? 192 + int(x) : int((x + .5f) * 1.6f);
+            e.motion.y = whole ? 144 + int(y) : int((y + .5f) * 1.6f);
         });
     };
     move(100, 200);
     EXPECT_EQ(where(), std::pair(100, 200));
+    GameSettings.scale = kScaleWhole;
+    move(639, 0);
+    EXPECT_EQ(where(), std::pair(639, 0));
+    Push(SDL_MOUSEMOTION, [](SDL_Event& e) { e.motion.x = 1000, e.motion.y = 10; });  // over the bars
+    EXPECT_EQ(where(), std::pair(639, 0));
+    GameSettings.scale = kScaleFill;
     PushWindow(SDL_WINDOWEVENT_LEAVE);
     EXPECT_EQ(where(), std::pair(-1, -1));
     // A burst of motion costs one poll; the key behind it is not held up.
@@ -212,13 +222,26 @@ TEST_F(PlatformTest, KeypadKeysUnderNumLockAndShrinkingWindows)
         PushKey(SDLK_KP_4, false, lock ^ KMOD_NUM), PollOnce();
         EXPECT_TRUE(NoKeyHeld());
     }
-    // A window too small for the picture shrinks it instead of cutting it.
+    // A window too small for the picture shrinks it instead of cutting it,
+    // in both scalings (F9); a larger one is filled, or holds it 1:1.
     setenv("XDG_CONFIG_HOME", ::testing::TempDir().c_str(), 1);  // where F11's choice is kept
     PushKey(SDLK_F11, true), PollOnce();
-    for (int size : {320, 700, 639, 640}) {
-        SDL_SetWindowSize(MainWindow, size, size * 3 / 4);
-        SDL_PumpEvents();
-        EXPECT_EQ(SDL_RenderGetIntegerScale(DisplayRenderer), size >= 640) << size;
+    ImageClear(&ScreenImage, 0xFF0000);
+    ImageFillRect(&ScreenImage, 600, 440, 639, 479, 0x0000FF);
+    for (bool whole : {false, true}) {
+        for (int size : {320, 700, 639}) {
+            SDL_SetWindowSize(MainWindow, size, size * 3 / 4);
+            SDL_PumpEvents();
+            Present(&ScreenImage);
+            int w = 0, h = 0;
+            uint32_t corner = 0;
+            SDL_GetRendererOutputSize(DisplayRenderer, &w, &h);
+            SDL_Rect at{w - 2, h - 2, 1, 1};
+            SDL_RenderReadPixels(DisplayRenderer, &at, SDL_PIXELFORMAT_XRGB8888, &corner, 4);
+            EXPECT_EQ(corner & 0xFFFFFF, whole && size == 700 ? 0u : 0x0000FFu) << size << " " << whole;
+        }
+        SDL_FlushEvent(SDL_WINDOWEVENT), PushKey(SDLK_F9, true), PollOnce();
+        EXPECT_EQ(GameSettings.scale, whole ? kScaleFill : kScaleWhole);
     }
     GameSettings = Settings{}, unsetenv("XDG_CONFIG_HOME");
 }
