@@ -27,7 +27,7 @@ std::string Fields(const Settings& s, const std::string& kept = "")
 {
     char text[64];
     std::snprintf(text, sizeof text, "%d %dx%d %d %d", s.fullscreen, s.windowWidth, s.windowHeight, s.volume, s.muted);
-    return text + kept;
+    return text + std::string(s.scale == kScaleWhole ? " whole" : "") + kept;
 }
 
 // (That what is written reads back the same is for the fuzzer to show.)
@@ -38,6 +38,7 @@ TEST(Settings, ParseTakesGoodLinesAndKeepsOtherVersionsLines)
         {"# a note\n\ncolour = blue  \nvolume=0\nfullscreen = off\n"sv, 0, "0 0x0 0 0colour = blue\n"},
         {"volume = 11\nnonsense\nmuted = maybe\nwindow_width = 119\nvolume = 0x3\nbad key = 1\n"sv, 1, "1 0x0 10 0"},
         {"x = 1\n\x01y = 2\nvolume = 4\0volume = 5\n"sv, 2, "1 0x0 10 0x = 1\n"},
+        {"scale = WHOLE\nscale = sharp\n"sv, 2, "1 0x0 10 0 whole"},
     };
     for (const auto& c : cases) {
         Settings s;
@@ -74,13 +75,14 @@ protected:
 TEST_F(SettingsFile, CommandLineChoicesHoldForTheRunWhileChangesInPlayAreKept)
 {
     Spill("volume = 7\nfuture = 1\nfullscreen = yes\n");
-    char* argv[] = {const_cast<char*>("kelvane"), const_cast<char*>("--window"), const_cast<char*>("--mute")};
+    char* argv[] = {const_cast<char*>("kelvane"), const_cast<char*>("--window"), const_cast<char*>("--mute"),
+                    const_cast<char*>("--scale"), const_cast<char*>("whole")};
     Options options;
-    ASSERT_EQ(ParseOptions(3, argv, &options, stdout, stderr), -1);
+    ASSERT_EQ(ParseOptions(5, argv, &options, stdout, stderr), -1);
     SettingsLoad();
     ApplyOptions(options, &GameSettings);
     SettingsStartRun();
-    EXPECT_EQ(Fields(GameSettings), "0 0x0 7 1");
+    EXPECT_EQ(Fields(GameSettings), "0 0x0 7 1 whole");
     GameSettings.volume = 4;
     SettingsChanged();
     EXPECT_EQ(Saved(), "1 0x0 4 0future = 1\n") << "the options are not written back";
