@@ -13,6 +13,8 @@
 #   window     the command line; full screen and window on large screens
 #   install    the installed files validated and the installed game played
 #   controls   pause and mute
+#   fill       the picture filled sharp on four screens and in a window
+#   wayland    natively under a headless Wayland compositor, and chosen over X
 E2E_NAME=e2e_${3:-}
 . "$(dirname "$0")/e2e_lib.bash"
 
@@ -255,7 +257,7 @@ scenario_window() {
     done
     start_x 1920x1080
     new_folder big
-    start_game
+    GAME_ARGS=--scale=whole start_game
     expect_window 1920x1080+0+0 "full screen at the start"
     whole_pixels full-1080 1920x1080 2
     key F11
@@ -270,12 +272,53 @@ scenario_window() {
 
     start_x 1366x768
     new_folder small
-    GAME_ARGS=--window start_game
+    GAME_ARGS="--window --scale whole" start_game
     expect_window 640x480+363+144 "--window on 1366x768"
     whole_pixels window-768 1366x768 1
     key F11
     expect_window 1366x768+0+0 "after F11"
     whole_pixels full-768 1366x768 1
+}
+
+SCALE_CHECK=$(dirname "$E2E_BIN")/scale_check
+
+# sharp_fill NAME WxH+X+Y: the screen shows the F10 picture filled sharp into
+# the 4:3 box of that area (tests/scale_check.cpp).
+sharp_fill() {
+    local out w h x y
+    IFS=x+ read -r w h x y <<<"$2"
+    # F10 waits for the first frame: keys sent during the start-up are dropped.
+    for _ in $(seq 60); do
+        xwd -root -silent | $CONVERT xwd:- -crop "1x1+$((x + w / 2))+$((y + h / 2))" -depth 8 txt:- | grep -q '#000000' ||
+            break
+        sleep 0.5
+    done
+    screenshot "$1"
+    capture "$1-screen"
+    $CONVERT "$E2E_OUT/$1.bmp" -depth 8 "rgb:$E2E_OUT/$1.rgb"
+    $CONVERT "$E2E_OUT/$1-screen.png" -depth 8 "rgb:$E2E_OUT/$1-screen.rgb"
+    read -r w h < <(identify-im6.q16 -format '%w %h' "$E2E_OUT/$1-screen.png")
+    out=$("$SCALE_CHECK" "$E2E_OUT/$1-screen.rgb" "$w" "$h" "$2" fill "$E2E_OUT/$1.rgb") || fail "$1: $out"
+    note "$1 ${w}x$h: $out"
+}
+
+# Full screen with the default settings on laptop, handheld and desktop
+# screens (fractional and whole fill scales), and a window of 1000x700.
+scenario_fill() {
+    local size
+    for size in 1366x768 1280x800 2560x1440 1920x1080; do
+        start_x "$size"
+        new_folder "full-$size"
+        start_game
+        sharp_fill "full-$size" "$size+0+0"
+        expect_exit "$size"
+    done
+    new_folder window
+    mkdir -p "$E2E_OUT/config/kelvane"
+    printf 'fullscreen = no\nwindow_width = 1000\nwindow_height = 700\n' >"$E2E_OUT/config/kelvane/settings"
+    start_game
+    expect_window 1000x700+460+190 "the window of 1000x700"
+    sharp_fill window-1000x700 1000x700+460+190
 }
 
 # The build installed into a scratch DESTDIR, its files listed and validated,
