@@ -321,6 +321,52 @@ scenario_fill() {
     sharp_fill window-1000x700 1000x700+460+190
 }
 
+# wl_sharp NAME: the compositor's output, once the game shows, is the
+# picture filled sharp into its 4:3 box (read back at its pixels' centres).
+wl_sharp() {
+    local out
+    for _ in $(seq 40); do
+        "${WL_USER[@]}" WAYLAND_DISPLAY="$WL_SOCKET" grim "$WL_RUN/$1.png" 2>/dev/null && $CONVERT "$WL_RUN/$1.png" -depth 8 "rgb:$E2E_OUT/$1.rgb" &&
+            out=$("$SCALE_CHECK" "$E2E_OUT/$1.rgb" 2560 1600 2560x1600+0+0 fill) && note "$1 2560x1600: $out" && return
+        sleep 1
+    done
+    fail "$1: the compositor does not show the picture filled sharp: $out"
+}
+
+# Natively under a headless Wayland compositor of 2560x1600 pixels at scale 2,
+# no X server: the picture fills the 4:3 box of the pixels, sharp. Offered an
+# X server as well, the game still goes to the compositor.
+scenario_wayland() {
+    WL_RUN=$E2E_OUT/run
+    local home=$E2E_OUT/home socket=
+    mkdir -p "$WL_RUN" "$home" && chmod 700 "$WL_RUN"
+    [ ${#AS_NOBODY[@]} = 0 ] || chown nobody:nogroup "$WL_RUN" "$home"
+    WL_USER=("${AS_NOBODY[@]}" env -i HOME="$home" XDG_RUNTIME_DIR="$WL_RUN" XDG_CONFIG_HOME="$home" PATH=/usr/bin:/bin)
+    printf 'output HEADLESS-1 resolution 2560x1600 scale 2\nxwayland disable\n' >"$E2E_OUT/sway.conf"
+    "${WL_USER[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+        sway -c "$E2E_OUT/sway.conf" >"$E2E_OUT/sway.log" 2>&1 &
+    SWAY_PID=$!
+    trap 'e2e_cleanup; kill "$SWAY_PID" 2>/dev/null' EXIT
+    for _ in $(seq 100); do
+        socket=$(cd "$WL_RUN" && ls wayland-? 2>/dev/null | head -1)
+        [ -n "$socket" ] && break
+        sleep 0.1
+    done
+    [ -n "$socket" ] || fail "sway did not start: $(tail -3 "$E2E_OUT/sway.log")"
+    WL_SOCKET=$socket
+    new_folder wayland
+    "${WL_USER[@]}" WAYLAND_DISPLAY="$socket" SDL_AUDIODRIVER=dummy "$GAME_DIR/kelvane" >"$E2E_OUT/game.log" 2>&1 &
+    GAME_PID=$!
+    wl_sharp native
+    kill -TERM "$GAME_PID" && wait_game 10
+    start_x 1024x768
+    "${WL_USER[@]}" DISPLAY="$DISPLAY" WAYLAND_DISPLAY="$socket" SDL_AUDIODRIVER=dummy "$GAME_DIR/kelvane" \
+        >"$E2E_OUT/game.log" 2>&1 &
+    GAME_PID=$!
+    wl_sharp both-offered
+    [ -z "$(xdotool search --name '^Kelvane$')" ] || fail "offered both, the game opened a window on X too"
+}
+
 # The build installed into a scratch DESTDIR, its files listed and validated,
 # then the installed game played by an unprivileged player with a home of
 # their own: F10 and a game played to its end write into the player's data

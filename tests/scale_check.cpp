@@ -95,7 +95,7 @@ int main(int argc, char** argv)
             mixed += !pure;
         }
     }
-    std::printf("box %dx%d+%d+%d scale %.3f height %.1f%% mixed %ld wrong %ld\n", bw, bh, x0, y0, sy, 100.0 * bh / H,
+    std::printf("box %dx%d+%d+%d scale %.3f height %.1f%% mixed %ld wrong %ld\n", bw, bh, x0, y0, sy, 100.0 * bh / ah,
                 mixed, wrong);
     return wrong != 0 || (std::fabs(sx - std::round(sx)) > 0.01 && mixed == 0);
 }
