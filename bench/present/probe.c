@@ -5,10 +5,13 @@
  * after the exec it returned, in seconds; with PROBE_EXIT the process then
  * ends at once. PROBE_ENTER_AFTER (seconds): from then on, the next event
  * pump puts a press and release of Enter in the queue, once, as a player
- * starting a game would. */
+ * starting a game would; PROBE_FIRE_EVERY (seconds) then presses Space that
+ * often, so that a ball is in flight most of the time. PROBE_FRAMES (a file)
+ * always holds the number of frames presented so far. */
 #define _GNU_SOURCE
 #include <SDL.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
@@ -28,6 +31,17 @@ void SDL_RenderPresent(SDL_Renderer* renderer)
     if (real == NULL)
         real = (void (*)(SDL_Renderer*))dlsym(RTLD_NEXT, "SDL_RenderPresent");
     real(renderer);
+    static int frames = -2;  /* -2: not looked up yet, -1: not asked for */
+    if (frames == -2) {
+        const char* path = getenv("PROBE_FRAMES");
+        frames = path != NULL ? open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
+    }
+    if (frames >= 0) {
+        char line[16];
+        int n = snprintf(line, sizeof line, "%10d\n", seen + 1);
+        if (pwrite(frames, line, (size_t)n, 0) < 0)
+            frames = -1;
+    }
     if (seen++)
         return;
     const char* start = getenv("PROBE_START");
@@ -43,14 +57,14 @@ void SDL_RenderPresent(SDL_Renderer* renderer)
         _exit(0);
 }
 
-static void pushKey(Uint32 type)
+static void pushKey(Uint32 type, SDL_Keycode key)
 {
     SDL_Event e;
     SDL_zero(e);
     e.type = type;
     e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.sym = SDLK_RETURN;
-    e.key.keysym.scancode = SDL_SCANCODE_RETURN;
+    e.key.keysym.sym = key;
+    e.key.keysym.scancode = SDL_GetScancodeFromKey(key);
     SDL_PushEvent(&e);
 }
 
@@ -59,7 +73,11 @@ void SDL_PumpEvents(void)
     static void (*real)(void);
     static double due = -1;
     static int pushed;
+    static double every = -1, fireDue;
     if (real == NULL) {
+        const char* fire = getenv("PROBE_FIRE_EVERY");
+        if (fire != NULL)
+            every = atof(fire);
         real = (void (*)(void))dlsym(RTLD_NEXT, "SDL_PumpEvents");
         const char* after = getenv("PROBE_ENTER_AFTER");
         if (after != NULL)
@@ -67,8 +85,14 @@ void SDL_PumpEvents(void)
     }
     real();
     if (due >= 0 && !pushed && nowSeconds() >= due) {
-        pushKey(SDL_KEYDOWN);
-        pushKey(SDL_KEYUP);
+        pushKey(SDL_KEYDOWN, SDLK_RETURN);
+        pushKey(SDL_KEYUP, SDLK_RETURN);
         pushed = 1;
+        fireDue = nowSeconds() + 0.5;
+    }
+    if (pushed && every > 0 && nowSeconds() >= fireDue) {
+        pushKey(SDL_KEYDOWN, SDLK_SPACE);
+        pushKey(SDL_KEYUP, SDLK_SPACE);
+        fireDue += every;
     }
 }
