@@ -139,40 +139,23 @@ scenario_play() {
 marks_apart() {
     python3 - "$@" <<'EOF'
 import struct, sys
-def refuse(why):
-    print(why)
-    sys.exit(1)
 def picture(name):
     b = open(name, 'rb').read()
-    w, h = struct.unpack_from('<ii', b, 18)
-    return lambda x, y: struct.unpack_from('<I', b, 54 + 4 * ((h - 1 - y) * w + x))[0] & 0xFFFFFF
+    return lambda x, y: struct.unpack_from('<I', b, 54 + 4 * ((479 - y) * 640 + x))[0] & 0xFFFFFF
 on, off = picture(sys.argv[1]), picture(sys.argv[2])
 palette = [0x0000FF, 0x00FF00, 0xFF0000, 0xFF00FF, 0x00FFFF, 0xFFFF00, 0xFFFFFF, 0xFFA000]
-tints = {sum((g * (c >> s & 255) >> 8) << s for s in (16, 8, 0)): k for k, c in enumerate(palette) for g in range(56, 256)}
+tints = {sum((g * (c >> s & 255) >> 8) << s for s in (16, 8, 0)): k + 1 for k, c in enumerate(palette) for g in range(56, 256)}
 disc = [(i, j) for j in range(32) for i in range(32) if (i - 15) ** 2 + (j - 15) ** 2 <= 182]
 luma = lambda p: 0.299 * (p >> 16) + 0.587 * (p >> 8 & 255) + 0.114 * (p & 255)
-shown = {}
-for r in range(10):
-    for c in range(8 - (r & 1)):
-        x, y = 192 + 32 * c + 16 * (r & 1), 55 + 28 * r
-        k = tints.get(off(x + 15, y + 15))
-        if k is None:
-            continue
-        if any(tints.get(off(x + i, y + j)) != k for i, j in disc):
-            refuse(f"the ball at row {r}, column {c} is not a plain ball with the marks off")
-        ball = [on(x + i, y + j) for i, j in disc]
-        if shown.setdefault(k, ball) != ball:
-            refuse(f"two balls of colour {k + 1} differ")
-        if sum(ball[n] != off(x + i, y + j) for n, (i, j) in enumerate(disc)) < 20:
-            refuse(f"the ball at row {r}, column {c} has no mark")
-if len(shown) < 2:
-    refuse(f"only {len(shown)} colour on the board")
-for a in shown:
-    for b in shown:
-        n = sum(abs(luma(p) - luma(q)) > 48 for p, q in zip(shown[a], shown[b]))
-        if a < b and n < 40:
-            refuse(f"colours {a + 1} and {b + 1} differ on {n} pixels")
-print("colours", " ".join(str(k + 1) for k in sorted(shown)), "apart")
+shown, wrong = {}, []
+for x, y in [(192 + 32 * c + 16 * (r & 1), 55 + 28 * r) for r in range(10) for c in range(8 - (r & 1))]:
+    kinds, ball = {tints.get(off(x + i, y + j)) for i, j in disc}, [on(x + i, y + j) for i, j in disc]
+    k = kinds.pop() if len(kinds) == 1 else 0  # 0: not the plain ball tinted
+    if k is not None and (k == 0 or shown.setdefault(k, ball) != ball or sum(p != off(x + i, y + j) for p, (i, j) in zip(ball, disc)) < 20):
+        wrong.append(f"the ball of colour {k} at ({x}, {y})")
+wrong += [f"colours {a} and {b}" for a in shown for b in shown if a < b and sum(abs(luma(p) - luma(q)) > 48 for p, q in zip(shown[a], shown[b])) < 40]
+print(" ".join(wrong) or f"colours {sorted(shown)} apart")
+sys.exit(len(wrong) > 0 or len(shown) < 2)
 EOF
 }
 
