@@ -15,6 +15,7 @@ static const char kUsage[] =
     "      --mute        start with the sound muted\n"
     "      --scale=fill  fill the screen, sharp, aspect kept (the default)\n"
     "      --scale=whole scale by whole pixels only\n"
+    "      --marks       mark each ball colour with a shape of its own\n"
     "  -h, --help        show this help and exit\n"
     "      --version     show the version and exit\n"
     "The choices above hold for one run; changes made in play are kept in\n"
@@ -27,6 +28,7 @@ static const char kUsage[] =
     "  Space             fire\n"
     "  P, Pause          pause and carry on\n"
     "  M                 mute and unmute\n"
+    "  C                 colour marks on and off (also on the title screen)\n"
     "  +, -              sound louder, softer\n"
     "  F11, Alt+Enter    switch between full screen and a window\n"
     "  F9                switch between sharp fill and whole pixels\n"
@@ -70,6 +72,8 @@ int ParseOptions(int argc, char** argv, Options* options, std::FILE* out, std::F
                 return 2;
             }
             options->scale = w == "whole" ? kScaleWhole : kScaleFill;
+        } else if (std::strcmp(arg, "--marks") == 0) {
+            options->marks = 1;
         } else {
             if (arg[0] == '-')
                 std::fprintf(err, "kelvane: unrecognized option '%s'\n", arg);
@@ -90,4 +94,6 @@ void ApplyOptions(const Options& options, Settings* settings)
         settings->muted = options.muted;
     if (options.scale >= 0)
         settings->scale = options.scale;
+    if (options.marks >= 0)
+        settings->marks = options.marks;
 }

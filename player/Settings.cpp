@@ -52,6 +52,7 @@ static constexpr Field kFields[] = {
     {"volume", &Settings::volume, Kind::Volume},
     {"muted", &Settings::muted, Kind::YesNo},
     {"scale", &Settings::scale, Kind::Scale},
+    {"marks", &Settings::marks, Kind::YesNo},
 };
 
 static const char* const kScaleWords[] = {"fill", "whole"};  // by kScaleFill, kScaleWhole
