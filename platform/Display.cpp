@@ -183,14 +183,20 @@ void DisplayShow()
         int32_t pitch = 0;
         const uint32_t* pixels = ImagePixels(&backBuffer, &pitch);
         int32_t first = 0;
-        const int32_t rows = pixels != nullptr ? EnlargerRun(&enlarger, pixels, pitch, textureFresh, &first) : 0;
+        const int32_t rows = pixels != nullptr ? EnlargerChanged(&enlarger, pixels, pitch, textureFresh, &first) : 0;
         if (rows > 0) {
-            // Only the rows that changed travel to the texture.
-            const PictureBox& box = enlarger.box;
-            const SDL_Rect band{0, first, box.w, rows};
-            SDL_UpdateTexture(texture, &band, enlarger.pixels.data() + size_t(first) * size_t(box.w),
-                              box.w * static_cast<int>(sizeof(uint32_t)));
-            textureFresh = false;
+            // Only the rows that changed are drawn, straight into the texture.
+            const SDL_Rect band{0, first, enlarger.box.w, rows};
+            void* out = nullptr;
+            int outPitch = 0;
+            if (SDL_LockTexture(texture, &band, &out, &outPitch) == 0) {
+                EnlargerDraw(&enlarger, pixels, pitch, first, rows, static_cast<uint32_t*>(out),
+                             outPitch / static_cast<int>(sizeof(uint32_t)));
+                SDL_UnlockTexture(texture);
+                textureFresh = false;
+            } else {
+                textureFresh = true;  // all of it again next time
+            }
         }
         const SDL_Rect at{enlarger.box.x, enlarger.box.y, enlarger.box.w, enlarger.box.h};
         SDL_SetRenderDrawColor(DisplayRenderer, 0, 0, 0, SDL_ALPHA_OPAQUE);

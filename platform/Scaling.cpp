@@ -74,7 +74,6 @@ void EnlargerSetup(Enlarger* e, const PictureBox& box, int32_t width, int32_t he
     e->height = height;
     e->columns = tapsOf(box.w, width, smooth);
     e->rows = tapsOf(box.h, height, smooth);
-    e->pixels.assign(size_t(box.w) * size_t(box.h), 0);
     e->previous.clear();
     e->mixed.assign(size_t(box.w), 0);
     e->changed.assign(size_t(height), 1);
@@ -97,7 +96,7 @@ static void enlargeRow(const std::vector<ScaleTap>& columns, const uint32_t* sou
     }
 }
 
-int32_t EnlargerRun(Enlarger* e, const uint32_t* picture, int32_t pitch, bool all, int32_t* firstRow)
+int32_t EnlargerChanged(Enlarger* e, const uint32_t* picture, int32_t pitch, bool all, int32_t* firstRow)
 {
     const size_t rowBytes = size_t(e->width) * sizeof(uint32_t);
     if (e->previous.empty()) {
@@ -111,32 +110,36 @@ int32_t EnlargerRun(Enlarger* e, const uint32_t* picture, int32_t pitch, bool al
         if (e->changed[size_t(y)])
             std::memcpy(kept, row, rowBytes);
     }
-    const size_t w = size_t(e->box.w);
     int32_t first = -1;
     int32_t last = -1;
-    const ScaleTap* above = nullptr;  // the taps of the row just drawn
     for (int32_t y = 0; y < e->box.h; y++) {
         const ScaleTap& r = e->rows[size_t(y)];
-        if (!e->changed[size_t(r.first)] && !(r.weight != 0 && e->changed[size_t(r.next)])) {
-            above = nullptr;
-            continue;
+        if (e->changed[size_t(r.first)] || (r.weight != 0 && e->changed[size_t(r.next)])) {
+            first = first < 0 ? y : first;
+            last = y;
         }
-        uint32_t* out = e->pixels.data() + size_t(y) * w;
+    }
+    *firstRow = first < 0 ? 0 : first;
+    return first < 0 ? 0 : last - first + 1;
+}
+
+void EnlargerDraw(Enlarger* e, const uint32_t* picture, int32_t pitch, int32_t firstRow, int32_t rows,
+                  uint32_t* out, int32_t outPitch)
+{
+    const size_t w = size_t(e->box.w);
+    const ScaleTap* above = nullptr;  // the taps of the row just drawn
+    for (int32_t y = firstRow; y < firstRow + rows; y++, out += outPitch) {
+        const ScaleTap& r = e->rows[size_t(y)];
         if (above != nullptr && above->weight == 0 && r.weight == 0 && above->first == r.first) {
-            std::memcpy(out, out - w, w * sizeof(uint32_t));  // the same picture row again
+            std::memcpy(out, out - outPitch, w * sizeof(uint32_t));  // the same picture row again
         } else {
-            enlargeRow(e->columns, e->previous.data() + size_t(r.first) * size_t(e->width), out);
+            enlargeRow(e->columns, picture + size_t(r.first) * size_t(pitch), out);
             if (r.weight != 0) {
-                enlargeRow(e->columns, e->previous.data() + size_t(r.next) * size_t(e->width), e->mixed.data());
+                enlargeRow(e->columns, picture + size_t(r.next) * size_t(pitch), e->mixed.data());
                 for (size_t x = 0; x < w; x++)
                     out[x] = mix(out[x], e->mixed[x], r.weight);
             }
         }
         above = &r;
-        if (first < 0)
-            first = y;
-        last = y;
     }
-    *firstRow = first < 0 ? 0 : first;
-    return first < 0 ? 0 : last - first + 1;
 }

@@ -50,17 +50,21 @@ struct Enlarger {
     int32_t height = 0;
     std::vector<ScaleTap> columns;
     std::vector<ScaleTap> rows;
-    std::vector<uint32_t> pixels;    // box.w x box.h, 0x00RRGGBB
-    std::vector<uint32_t> previous;  // the picture as last enlarged
+    std::vector<uint32_t> previous;  // the picture as last looked at
     std::vector<uint32_t> mixed;     // one row's scratch
     std::vector<uint8_t> changed;    // per picture row
 };
 
 // Prepares for a width x height picture shown in box; smooth false samples
-// the nearest picture pixel only. The next run enlarges every row.
+// the nearest picture pixel only. The next look finds every row changed.
 void EnlargerSetup(Enlarger* e, const PictureBox& box, int32_t width, int32_t height, bool smooth);
 
-// Enlarges the rows of the picture that changed since the previous run (all
-// of them when all is set, or after a setup) into e->pixels. Returns the
-// number of output rows redrawn, from *firstRow on; 0 when none.
-int32_t EnlargerRun(Enlarger* e, const uint32_t* picture, int32_t pitch, bool all, int32_t* firstRow);
+// Finds the rows of the picture that changed since the previous look (all
+// of them when all is set, or after a setup). Returns how many output rows
+// from *firstRow on must be drawn again; 0 when none.
+int32_t EnlargerChanged(Enlarger* e, const uint32_t* picture, int32_t pitch, bool all, int32_t* firstRow);
+
+// Draws output rows firstRow .. firstRow + rows - 1 of the enlarged picture
+// into out (the first of them; outPitch in pixels).
+void EnlargerDraw(Enlarger* e, const uint32_t* picture, int32_t pitch, int32_t firstRow, int32_t rows,
+                  uint32_t* out, int32_t outPitch);

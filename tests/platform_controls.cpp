@@ -29,7 +29,9 @@ void Type(const char* text) { SDL_Event e{SDL_TEXTINPUT}; SDL_strlcpy(e.text.tex
 void MoveTo(float x, float y)  // to a picture pixel; motion comes in window pixels
 {
     SDL_Event e{SDL_MOUSEMOTION};
-    SDL_RenderLogicalToWindow(DisplayRenderer, x + .5f, y + .5f, &e.motion.x, &e.motion.y), Push(e);
+    int w = 0, h = 0;  // the 4:3 desktop is filled
+    SDL_GetRendererOutputSize(DisplayRenderer, &w, &h);
+    e.motion.x = int((x + .5) * w / 640), e.motion.y = int((y + .5) * h / 480), Push(e);
 }
 
 class Controls : public testing::Test {

@@ -5,7 +5,7 @@
  * after the exec it returned, in seconds; with PROBE_EXIT the process then
  * ends at once. PROBE_ENTER_AFTER (seconds): from then on, the next event
  * pump puts a press and release of Enter in the queue, once, as a player
- * starting a game would; PROBE_FIRE_EVERY (seconds) then presses Space that
+ * starting a game would; PROBE_FIRE_EVERY (seconds) then types a space that
  * often, so that a ball is in flight most of the time. PROBE_FRAMES (a file)
  * always holds the number of frames presented so far. */
 #define _GNU_SOURCE
@@ -57,14 +57,14 @@ void SDL_RenderPresent(SDL_Renderer* renderer)
         _exit(0);
 }
 
-static void pushKey(Uint32 type, SDL_Keycode key)
+static void pushKey(Uint32 type)
 {
     SDL_Event e;
     SDL_zero(e);
     e.type = type;
     e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.sym = key;
-    e.key.keysym.scancode = SDL_GetScancodeFromKey(key);
+    e.key.keysym.sym = SDLK_RETURN;
+    e.key.keysym.scancode = SDL_SCANCODE_RETURN;
     SDL_PushEvent(&e);
 }
 
@@ -85,14 +85,18 @@ void SDL_PumpEvents(void)
     }
     real();
     if (due >= 0 && !pushed && nowSeconds() >= due) {
-        pushKey(SDL_KEYDOWN, SDLK_RETURN);
-        pushKey(SDL_KEYUP, SDLK_RETURN);
+        pushKey(SDL_KEYDOWN);
+        pushKey(SDL_KEYUP);
         pushed = 1;
         fireDue = nowSeconds() + 0.5;
     }
     if (pushed && every > 0 && nowSeconds() >= fireDue) {
-        pushKey(SDL_KEYDOWN, SDLK_SPACE);
-        pushKey(SDL_KEYUP, SDLK_SPACE);
+        /* Space fires as the character it types */
+        SDL_Event e;
+        SDL_zero(e);
+        e.type = SDL_TEXTINPUT;
+        e.text.text[0] = ' ';
+        SDL_PushEvent(&e);
         fireDue += every;
     }
 }
