@@ -1,0 +1,102 @@
+// The limiter on the mixed output: what the worst can send it comes out under
+// the ceiling, a quiet mix comes out merely lifted, and the buffers' sizes
+// change nothing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "sound/Limiter.h"
+#include "sound/Sound.h"
+
+using Pcm = std::vector<int16_t>;  // stereo, interleaved
+constexpr double kPi = std::numbers::pi;
+
+// The highest point of the waveform a converter rebuilds, in dB of full scale:
+// eight points per sample step, a Blackman-windowed sinc 64 samples long.
+static double truePeakDb(const Pcm& pcm) {
+    const long frames = long(pcm.size() / 2), half = 32;
+    double peak = 0;
+    for (int c = 0; c < 2; c++)
+        for (long n = 0; n < frames; n++)
+            for (int p = 0; p < 8; p++) {
+                double v = 0;
+                for (long i = std::max(0L, n - half + 1); i <= std::min(frames - 1, n + half); i++) {
+                    const double t = double(n - i) + p / 8.0, w = t / half;
+                    const double sinc = t == 0 ? 1 : std::sin(kPi * t) / (kPi * t);
+                    v += pcm[size_t(2 * i + c)] * sinc * (0.42 + 0.5 * std::cos(kPi * w) + 0.08 * std::cos(2 * kPi * w));
+                }
+                peak = std::max(peak, std::abs(v) / 32768);
+            }
+    return 20 * std::log10(peak);
+}
+
+static Pcm cue(const char* name) {
+    const unsigned char* data = nullptr;
+    uint32_t size = 0;
+    EXPECT_EQ(WaveFindResource(nullptr, name, nullptr, &data, &size), 1) << name;
+    Pcm s;
+    for (uint32_t i = 0; i + 1 < size; i += 2) s.push_back(int16_t(data[i] | data[i + 1] << 8));
+    return s;
+}
+
+// `pcm` through a freshly reset limiter in buffers of the given sizes, in turn.
+static Pcm limit(Limiter* l, Pcm pcm, const std::vector<int32_t>& buffers) {
+    EXPECT_EQ(LimiterReset(l, 22050, 2), 1);
+    const int32_t frames = int32_t(pcm.size() / 2);
+    for (int32_t at = 0, b = 0; at < frames; at += buffers[size_t(b++) % buffers.size()])
+        LimiterProcess(l, pcm.data() + 2 * at, std::min(buffers[size_t(b) % buffers.size()], frames - at));
+    return pcm;
+}
+
+TEST(SoundLimiter, TheWorstInputStaysUnderTheCeilingWhateverTheBuffers) {
+    // The cues' worst pile-up as the mixer sums and clamps it: click and pop
+    // from the same frame, shoot, bounce and clear each at its peak there.
+    // (The pile-up is at frame 4000 of the mix; what is further off is left out.)
+    Pcm mix(2 * 16000, 0);
+    const Pcm click = cue("ClickSound"), pop = cue("PopSound");
+    long at = 0;  // where click and pop together are loudest
+    for (size_t i = 0; i < pop.size(); i++) {
+        const long both = std::abs(pop[i] + (i < click.size() ? click[i] : 0));
+        at = both > std::abs(pop[size_t(at)] + (size_t(at) < click.size() ? click[size_t(at)] : 0)) ? long(i) : at;
+    }
+    for (const char* name : {"ClickSound", "PopSound", "ShootSound", "BounceSound", "ClearSound"}) {
+        const Pcm s = cue(name);
+        const bool together = std::string(name) == "ClickSound" || std::string(name) == "PopSound";
+        const long top = std::max_element(s.begin(), s.end(), [](int a, int b) { return std::abs(a) < std::abs(b); }) - s.begin();
+        for (long i = 0, start = 4000 - (together ? at : top); i < long(s.size()); i++)
+            for (int c = 0; c < 2 && start + i >= 0 && start + i < 16000; c++) {
+                int16_t& v = mix[size_t(2 * (start + i) + c)];
+                v = int16_t(std::clamp(v + s[size_t(i)], -32768, 32767));
+            }
+    }
+    // A full-scale square wave, then clicks: lone samples and sign flips at full scale.
+    for (long i = 0; i < 11025; i++) mix.insert(mix.end(), 2, int16_t((i / 11) % 2 ? 32767 : -32768));
+    mix.insert(mix.end(), 4410, 0);
+    for (long i = 0; i < 4410; i++) mix.insert(mix.end(), 2, int16_t(i % 300 == 0 ? 32767 : i % 300 == 1 ? -32768 : i % 97 == 0 ? -32768 : 0));
+    mix.insert(mix.end(), 8820, 0);
+
+    static Limiter l;  // large: off the stack
+    const Pcm whole = limit(&l, mix, {int32_t(mix.size())});
+    EXPECT_GT(l.stats.reduced, 0u);
+    EXPECT_LE(truePeakDb(whole), -1.0);
+    EXPECT_LT(*std::max_element(whole.begin(), whole.end(), [](int a, int b) { return std::abs(a) < std::abs(b); }), 32767);
+    // The same output cut into any buffers: 512 frames as the mixer asks, odd sizes, one frame at a time.
+    EXPECT_TRUE(limit(&l, mix, {512}) == whole);
+    EXPECT_TRUE(limit(&l, mix, {1, 7, 300, 2, 1023}) == whole);
+}
+
+TEST(SoundLimiter, AQuietMixIsOnlyLiftedByTheMakeUpGain) {
+    Pcm in;
+    for (int i = 0; i < 22050; i++) in.insert(in.end(), 2, int16_t(std::lround(1200 * std::sin(i * 0.07) + 800 * std::sin(i * 1.3))));
+    static Limiter l;
+    const Pcm out = limit(&l, in, {512});
+    const int lag = LimiterLatency(&l);
+    const double gain = std::pow(10.0, kLimiterMakeUpDb / 20);
+    EXPECT_EQ(l.stats.reduced, 0u);
+    EXPECT_TRUE(std::all_of(out.begin(), out.begin() + 2 * lag, [](int16_t v) { return v == 0; }));
+    for (size_t i = 2 * size_t(lag); i < out.size(); i++) ASSERT_NEAR(out[i], in[i - 2 * size_t(lag)] * gain, 0.51) << i;
+}
