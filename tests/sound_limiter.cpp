@@ -18,17 +18,21 @@ constexpr double kPi = std::numbers::pi;
 // The highest point of the waveform a converter rebuilds, in dB of full scale:
 // eight points per sample step, a Blackman-windowed sinc 64 samples long.
 static double truePeakDb(const Pcm& pcm) {
-    const long frames = long(pcm.size() / 2), half = 32;
+    constexpr long kHalf = 32;
+    static double kernel[8][2 * kHalf];
+    for (int p = 0; p < 8; p++)
+        for (long i = 0; i < 2 * kHalf; i++) {
+            const double t = double(kHalf - 1 - i) + p / 8.0, w = t / kHalf;
+            kernel[p][i] = (t == 0 ? 1 : std::sin(kPi * t) / (kPi * t)) * (0.42 + 0.5 * std::cos(kPi * w) + 0.08 * std::cos(2 * kPi * w));
+        }
+    const long frames = long(pcm.size() / 2);
     double peak = 0;
     for (int c = 0; c < 2; c++)
         for (long n = 0; n < frames; n++)
             for (int p = 0; p < 8; p++) {
                 double v = 0;
-                for (long i = std::max(0L, n - half + 1); i <= std::min(frames - 1, n + half); i++) {
-                    const double t = double(n - i) + p / 8.0, w = t / half;
-                    const double sinc = t == 0 ? 1 : std::sin(kPi * t) / (kPi * t);
-                    v += pcm[size_t(2 * i + c)] * sinc * (0.42 + 0.5 * std::cos(kPi * w) + 0.08 * std::cos(2 * kPi * w));
-                }
+                for (long i = std::max(0L, kHalf - 1 - n); i < 2 * kHalf && n - kHalf + 1 + i < frames; i++)
+                    v += pcm[size_t(2 * (n - kHalf + 1 + i) + c)] * kernel[p][i];
                 peak = std::max(peak, std::abs(v) / 32768);
             }
     return 20 * std::log10(peak);
