@@ -61,6 +61,7 @@ int LimiterReset(Limiter* l, int32_t sampleRate, int32_t channels, double makeUp
     }
     l->heldSum = l->lookAhead;
     l->heldReduced = 0;
+    l->neededReduced = 0;
     l->gain = 1.0f;
     l->frame = 0;
     l->stats = LimiterStats{0, 0, 0, 0, 1.0f};
@@ -125,9 +126,13 @@ void LimiterProcess(Limiter* l, int16_t* samples, int32_t frames)
         // frame whose gain can touch it.
         const uint32_t k = n - uint32_t(kSupportAfter);
         const float peak = truePeak(l, k);
-        l->needed[k & kMask] = peak > l->ceiling ? l->ceiling / peak : 1.0f;
+        // Most of the time no note in the hold asks for anything: counting
+        // them spares the search.
+        const float need = peak > l->ceiling ? l->ceiling / peak : 1.0f;
+        l->neededReduced += int(need < 1.0f) - int(l->needed[(k - hold - 1) & kMask] < 1.0f);
+        l->needed[k & kMask] = need;
         float target = 1.0f;
-        for (uint32_t i = 0; i <= hold; i++)
+        for (uint32_t i = 0; i <= hold && l->neededReduced > 0; i++)
             target = std::min(target, l->needed[(k - i) & kMask]);
         l->gain = std::min(target, l->gain + (1.0f - l->gain) * l->release);
 

@@ -50,6 +50,7 @@ struct Limiter {
     static constexpr int kRing = 512;  // a power of two above look-ahead + taps
     float input[kRing][kLimiterMaxChannels];
     float needed[kRing];   // the gain each frame's (true) peak asks for
+    int neededReduced;     // how many of those in the hold are below 1
     float held[kRing];     // the gain after hold and release, before the ramp
     double heldSum;        // sum of the last lookAhead held gains
     int heldReduced;       // how many of them are below 1

@@ -63,10 +63,9 @@ int main(int argc, char** argv)
     SoundShutdown();
     std::filesystem::remove_all(folder);
     const LimiterStats& s = SoundLimiterStats;
-    std::printf("score %d, level %d\n", game.score, game.levelIndex + 1);
-    std::printf("limiter: %llu frames, reduced %.2f%%, over 1 dB %.2f%%, over 3 dB %.2f%%, deepest %.2f dB\n",
-                (unsigned long long)s.frames, 100.0 * double(s.reduced) / double(s.frames),
-                100.0 * double(s.reducedOver1) / double(s.frames), 100.0 * double(s.reducedOver3) / double(s.frames),
-                20 * std::log10(s.leastGain));
+    const double frames = double(s.frames) / 100;  // percentages
+    std::printf("score %d, level %d\nlimiter: reduced %.2f%% of %.0f s, over 1 dB %.2f%%, over 3 dB %.2f%%, deepest %.2f dB\n",
+                game.score, game.levelIndex + 1, double(s.reduced) / frames, frames / 220.5, double(s.reducedOver1) / frames,
+                double(s.reducedOver3) / frames, 20 * std::log10(s.leastGain));
     return 0;
 }
