@@ -23,6 +23,7 @@ static constexpr uint32_t kMask = Limiter::kRing - 1;
 static_assert((Limiter::kRing & kMask) == 0 && Limiter::kRing > kLimiterMaxLookAhead + 2 * kLimiterTaps);
 
 static constexpr double kPi = 3.14159265358979323846;
+static constexpr float kReleaseDone = 1.2e-4f;  // 0.001 dB
 
 // Phase j of the interpolator gives the waveform at j/4 of the way from frame
 // m to m+1 from frames m-5 .. m+6; each phase sums to 1 so a constant stays
@@ -101,15 +102,12 @@ static float truePeak(const Limiter* l, uint32_t k)
 
 static void count(LimiterStats* s, float gain)
 {
-    static const float kOneDb = float(std::pow(10.0, -1.0 / 20.0));
-    static const float kThreeDb = float(std::pow(10.0, -3.0 / 20.0));
+    constexpr float kTenthDb = 0.98855309f, kOneDb = 0.89125094f, kThreeDb = 0.70794578f;  // -0.1, -1, -3 dB
     s->frames++;
-    if (gain >= 1.0f)
-        return;
-    s->reduced++;
+    s->leastGain = std::min(s->leastGain, gain);
+    s->reduced += gain < kTenthDb;
     s->reducedOver1 += gain < kOneDb;
     s->reducedOver3 += gain < kThreeDb;
-    s->leastGain = std::min(s->leastGain, gain);
 }
 
 void LimiterProcess(Limiter* l, int16_t* samples, int32_t frames)
@@ -134,7 +132,10 @@ void LimiterProcess(Limiter* l, int16_t* samples, int32_t frames)
         float target = 1.0f;
         for (uint32_t i = 0; i <= hold && l->neededReduced > 0; i++)
             target = std::min(target, l->needed[(k - i) & kMask]);
-        l->gain = std::min(target, l->gain + (1.0f - l->gain) * l->release);
+        // The release ends at exactly 1 once within a thousandth of a decibel,
+        // rather than creeping towards it for a second.
+        const float released = l->gain + (1.0f - l->gain) * l->release;
+        l->gain = std::min(target, released > 1.0f - kReleaseDone ? 1.0f : released);
 
         // The ramp: the mean of the last lookAhead held gains. While none of
         // them is below 1 the gain is exactly 1 and the sum starts afresh, so

@@ -33,7 +33,7 @@ inline constexpr double kLimiterReleaseSeconds = 0.060;
 // frames since the last reset.
 struct LimiterStats {
     uint64_t frames;
-    uint64_t reduced;       // frames played with any gain reduction
+    uint64_t reduced;       // frames played more than 0.1 dB down
     uint64_t reducedOver1;  // ... with more than 1 dB
     uint64_t reducedOver3;  // ... with more than 3 dB
     float leastGain;        // the deepest reduction, as a factor (1 = none)
