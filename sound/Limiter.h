@@ -22,8 +22,11 @@ inline constexpr int kLimiterMaxLookAhead = 256;  // frames
 inline constexpr int kLimiterTaps = 12;           // interpolation taps per phase
 inline constexpr int kLimiterPhases = 4;          // estimated points per sample step
 
-// The level the game plays at: the mix lifted by this much, its (true) peaks
-// kept at or under the ceiling.
+// The level the game plays at: the mix lifted by this much (a busy game then
+// measures about -20 LUFS), its (true) peaks kept at or under the ceiling.
+// The ceiling is on the estimated peaks; for sounds near the top of the band
+// four points a sample step can read up to 0.7 dB low, so it sits a decibel
+// under the -1 dBTP the output must keep.
 inline constexpr double kLimiterMakeUpDb = 6.5;
 inline constexpr double kLimiterCeilingDb = -2.0;
 inline constexpr double kLimiterLookAheadSeconds = 0.003;

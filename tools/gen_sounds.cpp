@@ -19,7 +19,7 @@
 // The levels are low enough that the mixer, which adds its channels and
 // clamps at full scale, never clips: the busiest moment of a game (the click
 // and the pop starting together while the shot, the bounce and the clear are
-// still sounding, each at its peak) stays at -1.6 dBFS, which leaves room for
+// still sounding, each at its peak) stays at -1.7 dBFS, which leaves room for
 // the resampling when the output runs at another rate. The game lifts the
 // whole mix afterwards (sound/Limiter.h).
 #include <algorithm>
