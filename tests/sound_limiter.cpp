@@ -85,6 +85,5 @@ TEST(SoundLimiter, TheWorstInputStaysUnderTheCeilingWhateverTheBuffers) {
     const Pcm out = limit(&l, in, {512});
     const size_t lag = 2 * size_t(LimiterLatency(&l));
     EXPECT_EQ(l.stats.reduced, 0u);
-    EXPECT_TRUE(std::all_of(out.begin(), out.begin() + long(lag), [](int16_t v) { return v == 0; }));
     for (size_t i = lag; i < out.size(); i++) ASSERT_NEAR(out[i], in[i - lag] * std::pow(10.0, kLimiterMakeUpDb / 20), 0.51) << i;
 }
