@@ -179,14 +179,14 @@ memory() {
 }
 
 # A moving picture at 1920x1080, filled sharp (2.25 times): a ball in flight
-# most of the time, fired every half second. The game should present every
+# most of the time, fired every fifth of a second. The game should present every
 # refresh and cost at most twice the minimal program showing its picture.
 moving() {
     local minimal game minimalFps
     cpu_share "$MINIMAL" "$@" >"$WORK/minimal-cpu"  # (not in a subshell: FPS is kept)
     minimal=$(cat "$WORK/minimal-cpu")
     minimalFps=$FPS
-    cpu_share "$GAME" "$@" PROBE_ENTER_AFTER=1 PROBE_FIRE_EVERY=0.5 >"$WORK/game-cpu"
+    cpu_share "$GAME" "$@" PROBE_ENTER_AFTER=1 PROBE_FIRE_EVERY=0.2 >"$WORK/game-cpu"
     game=$(cat "$WORK/game-cpu")
     printf "  Xvfb   CPU, ball in flight, 1920x1080 fill  game %6.2f %%  minimal %6.2f %%  = %sx  (target <= %.1fx)\n" \
         "$game" "$minimal" "$(ratio "$game" "$minimal")" "$MOVING_TARGET"
