@@ -2,9 +2,7 @@
 // where it lives, and its atomic replacement.
 #include "player/Settings.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <strings.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +11,7 @@
 #include <string_view>
 
 #include "player/DataDir.h"
+#include "player/SmallFile.h"
 
 Settings GameSettings;
 
@@ -170,28 +169,6 @@ std::string SettingsPath()
     return folder.empty() ? folder : folder + "settings";
 }
 
-// The whole file, up to one byte past the largest size; errno on failure.
-static int readFile(const std::string& path, std::string* text)
-{
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    char buffer[4096];
-    int error = 0;
-    while (text->size() <= kMaxFileSize) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            error = got < 0 ? errno : 0;
-            break;
-        }
-        text->append(buffer, size_t(got));
-    }
-    close(fd);
-    return error;
-}
-
 void SettingsLoad()
 {
     GameSettings = Settings{};
@@ -202,12 +179,13 @@ void SettingsLoad()
     const std::string& path = filePath;
     saving = !path.empty();
     std::string text;
-    const int error = path.empty() ? ENOENT : readFile(path, &text);
+    // One byte past the largest size tells a file that is too long.
+    const int error = path.empty() ? ENOENT : ReadSmallFile(path, kMaxFileSize + 1, &text);
     if (error == ENOENT || error == ENOTDIR) {
         // No file yet: the defaults, quietly.
     } else if (error != 0) {
         std::fprintf(stderr, "kelvane: cannot read %s (%s): default settings, none saved\n", path.c_str(),
-                     std::strerror(error));
+                     SmallFileError(error));
         saving = false;
     } else if (text.size() > kMaxFileSize) {
         std::fprintf(stderr, "kelvane: %s is too large to be a settings file: default settings\n", path.c_str());

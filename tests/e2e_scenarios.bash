@@ -4,7 +4,7 @@
 #
 #   play       the attract screen of a first start, a game started and a
 #              shot settled, F10 replacing the screenshot, Esc exiting 0
-#   faults     no sound device, a pipe as the score file
+#   faults     no sound device, pipes as the score file and the settings
 #   read_only  a whole game against a table on file in a folder nothing can
 #              be written to
 #   game_over  two whole games heard through the disk audio driver: the name
@@ -125,16 +125,25 @@ scenario_faults() {
     sleep 1
     screenshot no-sound
     expect_exit no-sound
-    # A pipe where the score file should be: nothing would ever come through
-    # it, so the game starts with an empty table and leaves the pipe alone.
+    # Pipes where the score file and the settings should be: nothing would
+    # ever come through them, so the game starts with an empty table and the
+    # default settings, says so once, plays, and leaves the pipes alone.
     new_folder pipe
     mkfifo "$GAME_DIR/Kelvane.scores"
+    mkdir -p "$E2E_OUT/config/kelvane"
+    mkfifo "$E2E_OUT/config/kelvane/settings"
     start_game
     screenshot pipe
     expect_text pipe 204 196 $YELLOW "Rank  Score      Name"
     [ "$(count pipe 204 204 436 80 $BLUE)" -eq 0 ] || fail "pipe: score lines shown"
+    key Return space
+    sleep 1
+    screenshot pipe-play
+    [ "$(differ pipe pipe-play 192 55 256 330)" -ge 300 ] || fail "pipe: no game played"
     expect_exit pipe
-    [ -p "$GAME_DIR/Kelvane.scores" ] || fail "pipe: the pipe was replaced"
+    [ "$(cat "$E2E_OUT/game.log")" = "kelvane: cannot read $E2E_OUT/config/kelvane/settings (not a plain file): default settings, none saved" ] ||
+        fail "pipe: the game said: $(cat "$E2E_OUT/game.log")"
+    [ -p "$GAME_DIR/Kelvane.scores" ] && [ -p "$E2E_OUT/config/kelvane/settings" ] || fail "pipe: a pipe was replaced"
 }
 
 # Root's game runs as nobody where it can.
