@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "flow/Game.h"
+#include "flow/Scene.h"
 #include "gfx/Image.h"
 #include "gfx/Text.h"
 #include "platform/Display.h"
@@ -21,9 +22,7 @@
 
 int32_t GamePaused;
 
-static constexpr int32_t kCharSpace = 32;
 static constexpr int32_t kVolumeShowTime = 1000;  // milliseconds
-static constexpr uint32_t kBoxColour = 0x000080;
 static constexpr uint32_t kTextColour = 0xFFFFFF;
 static constexpr int32_t kBoxMargin = 4;
 static constexpr int32_t kVolumeLineGap = 16;  // the volume shows this far below "Paused"
@@ -61,7 +60,7 @@ static void changeVolume(int32_t character)
         return;
     }
     applyVolume();
-    SettingsChanged();
+    SettingsSave();
     volumeShowing = 1;
     Stopwatch(&volumeShownAt, 0);
 }
@@ -99,7 +98,7 @@ int32_t ControlsFrame(int32_t keyCode, int32_t character)
     if (character == 0 && game.playing == 0 && (pad & PadStart) != 0)
         character = CharEnter;
     if (character == 0 && (MouseClickTaken() || (pad & PadSouth) != 0))
-        character = kCharSpace;
+        character = CharSpace;
     int32_t x = 0;
     int32_t y = 0;
     if (MouseAimTaken(&x, &y))

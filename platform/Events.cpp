@@ -248,6 +248,7 @@ static void onFocusGained()
 {
     if (DisplayIsLost())
         DisplayRestore(0);
+    // Memory buffers lose nothing, so the restore and reload change no pixel; they stay for a surface that could be lost.
     RestoreGameImages();
     LoadGameImages();
     AppActive = 1;
@@ -270,7 +271,7 @@ static void onWindowEvent(const SDL_WindowEvent& window)
     case SDL_WINDOWEVENT_LEAVE:
         mouseX = -1;
         mouseY = -1;
-        MouseLeftWindow();
+        MousePointerLeftWindow();
         break;
     // Whatever the window showed may be gone or the wrong size: a still
     // picture is not presented again by itself.

@@ -25,6 +25,7 @@ static char modulePath[kModulePathSize];
 static char* argumentCopy = nullptr;
 static char** argumentVector = nullptr;
 
+// GameMain ignores the argument vector (the options were read before it); it is still made for it and freed here.
 void FreeArguments()
 {
     std::free(argumentCopy);

@@ -44,7 +44,7 @@ void MouseMoved(int32_t x, int32_t y)
     aimY = y;
 }
 
-void MouseLeftWindow()
+void MousePointerLeftWindow()
 {
     // Coming back in is a new start, not a move across the window.
     if (!inUse)

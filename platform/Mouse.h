@@ -15,7 +15,7 @@ inline constexpr int32_t kMouseTakeOver = 8;
 
 // What the event poll hears of the mouse and the keyboard.
 void MouseMoved(int32_t x, int32_t y);
-void MouseLeftWindow();
+void MousePointerLeftWindow();
 void MouseLeftPressed();
 void MouseSetAside();  // an arrow key or a pad was used
 

@@ -107,7 +107,7 @@ int CreateMainWindow(int32_t width, int32_t height)
 void DestroyMainWindow()
 {
     if (MainWindow != nullptr) {
-        WindowForget();
+        WindowSaveSettings();
         SDL_DestroyWindow(MainWindow);
         MainWindow = nullptr;
     }

@@ -6,12 +6,13 @@
 
 #include <algorithm>
 
+#include "gfx/GameImages.h"
 #include "platform/Display.h"
 #include "platform/Platform.h"
 #include "player/Settings.h"
 
-static int32_t pictureWidth = 640;
-static int32_t pictureHeight = 480;
+static int32_t pictureWidth = kPictureWidth;
+static int32_t pictureHeight = kPictureHeight;
 
 // The size last given to the window by the game itself: reports of it are
 // not the player's choice.
@@ -139,10 +140,10 @@ static void keepPendingSize()
     // (A window manager may not honour the minimum size.)
     GameSettings.windowWidth = std::clamp(pendingWidth, kSettingsMinWindow, kSettingsMaxWindow);
     GameSettings.windowHeight = std::clamp(pendingHeight, kSettingsMinWindow, kSettingsMaxWindow);
-    SettingsChanged();
+    SettingsSave();
 }
 
-void WindowForget()
+void WindowSaveSettings()
 {
     keepPendingSize();
     if (watching)
@@ -186,5 +187,5 @@ void WindowToggleFullscreen()
         GameSettings.fullscreen = 1;
     }
     WindowFitPicture(DisplayRenderer);
-    SettingsChanged();
+    SettingsSave();
 }

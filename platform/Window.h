@@ -17,9 +17,9 @@ struct SDL_Renderer;
 // GameSettings says, and starts following its size. Null on failure.
 SDL_Window* WindowCreate(int32_t width, int32_t height);
 
-// Keeps a pending window size and stops following the window; the caller
-// destroys it.
-void WindowForget();
+// Writes a window size the player gave and the game has not kept yet to the
+// settings file, and stops following the window; the caller destroys it.
+void WindowSaveSettings();
 
 // Switches the main window between full screen and a window and keeps the
 // choice in the settings. F11 and Alt+Enter.

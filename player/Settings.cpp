@@ -213,7 +213,7 @@ static int replaceFile(const std::string& path, const std::string& text)
     return ReplaceFile(path, path + ".tmp", text.data(), text.size());
 }
 
-void SettingsChanged()
+void SettingsSave()
 {
     bool changed = false;
     for (const Field& field : kFields) {

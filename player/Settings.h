@@ -3,7 +3,7 @@
 //
 // GameSettings holds the choices in force for this run: the settings file's,
 // then the command line's on top. Whoever changes a choice during play sets
-// the field and calls SettingsChanged, which keeps it for the next run.
+// the field and calls SettingsSave, which keeps it for the next run.
 //
 // The file is $XDG_CONFIG_HOME/kelvane/settings (~/.config/kelvane/settings
 // when the variable is unset or empty), lines of "key = value" a person can
@@ -37,7 +37,7 @@ extern Settings GameSettings;
 // start of the run (or the previous call) is written to the file, at once
 // and atomically. A folder that cannot be written keeps nothing and says so
 // once on standard error.
-void SettingsChanged();
+void SettingsSave();
 
 // Reads the settings file into GameSettings. A missing file gives the
 // defaults; an unreadable one the defaults and one line on standard error
@@ -46,7 +46,7 @@ void SettingsChanged();
 void SettingsLoad();
 
 // GameSettings as it stands now (the file's, then the command line's) is
-// where the run starts: SettingsChanged keeps only what changes after this.
+// where the run starts: SettingsSave keeps only what changes after this.
 void SettingsStartRun();
 
 // The settings file's path; "" when no folder for it can be found.
