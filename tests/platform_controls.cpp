@@ -9,6 +9,7 @@
 
 #include "flow/Controls.h"
 #include "flow/Game.h"
+#include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
@@ -39,7 +40,7 @@ protected:
         setenv("XDG_CONFIG_HOME", testing::TempDir().c_str(), 1);  // where changed settings are kept
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");  // the dummy window never has the focus
-        PlatformStart(640, 480), ControlsStart(), SoundStart();
+        ScenePrepare(), PlatformStart(640, 480), ControlsStart(), SoundStart();  // as the game starts: the title's thread too
         GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : 16667; };
         GamePaused = 0, GameSettings = Settings{}, MouseSetAside(), NewGame();
         SDL_PumpEvents(), SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);  // the devices found at the start
