@@ -65,6 +65,16 @@ static void changeVolume(int32_t character)
     Stopwatch(&volumeShownAt, 0);
 }
 
+// C puts the colour marks on the balls and takes them off again; the scene
+// sees the setting change and draws the next frame anew.
+static void switchMarks(int32_t character)
+{
+    if (character != 'c' && character != 'C')
+        return;
+    GameSettings.marks = !GameSettings.marks;
+    SettingsSave();
+}
+
 static int pauseAsked(int32_t keyCode, int32_t character, int32_t pad)
 {
     return keyCode == KeyPause || character == 'p' || character == 'P' || (pad & PadStart) != 0;
@@ -89,6 +99,7 @@ int32_t ControlsFrame(int32_t keyCode, int32_t character)
 {
     const int32_t pad = GamepadPressed();
     changeVolume(character);
+    switchMarks(character);
     if (game.playing != 0 && pauseAsked(keyCode, character, pad)) {
         GamePaused = !GamePaused;
         SoundPause(GamePaused);

@@ -16,7 +16,8 @@ extern int32_t GamePaused;
 void ControlsStart();
 
 // Acts on the frame's poll: P, Pause and the pad's Start pause and carry on
-// during a game; M mutes, + and - change the volume; outside a pause the
+// during a game; M mutes, + and - change the volume, C switches the colour
+// marks (in play and on the title screen); outside a pause the
 // mouse and the left stick aim. Returns the character the game acts on: the
 // polled one, Space for a click or the pad's south button, Enter for the
 // pad's Start on the title screen; 0 while paused.

@@ -10,6 +10,7 @@
 struct Options {
     int fullscreen = -1;
     int muted = -1;
+    int marks = -1;
 };
 
 // Reads argv[1..argc-1] in GNU style. Returns -1 when the game should run,

@@ -1,6 +1,8 @@
 // Sound.cpp -- the sound device and the sixteen cue channels on SDL2_mixer.
 #include "sound/Sound.h"
 
+#include "sound/Limiter.h"
+
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
 
@@ -29,8 +31,19 @@ static Uint16 deviceFormat = 0;
 static int deviceChannels = 0;
 static bool exitHookRegistered = false;
 static int masterVolume = MIX_MAX_VOLUME;  // the player's volume, in the mixer's units
+// The last stage of the mix, run by the mixer on the audio thread. It sees
+// the channels summed after their volumes, so the player's volume and mute
+// act before it. Only this hook touches it while the device is open.
+static Limiter limiter;
+LimiterStats SoundLimiterStats;
 
 // --- device ---------------------------------------------------------------------
+
+static void SDLCALL limitMix(void* state, Uint8* stream, int len)
+{
+    auto* l = static_cast<Limiter*>(state);
+    LimiterProcess(l, reinterpret_cast<int16_t*>(stream), len / (2 * l->channels));
+}
 
 int SoundOpenDevice(int32_t sampleRate, int32_t bitsPerSample, int32_t channelCount)
 {
@@ -55,6 +68,10 @@ int SoundOpenDevice(int32_t sampleRate, int32_t bitsPerSample, int32_t channelCo
     }
     deviceOpen = true;
     Mix_MasterVolume(masterVolume);
+    // A fresh limiter for every opening: nothing of the last device's sound
+    // is held over. Formats other than 16-bit samples play as mixed.
+    if (deviceFormat == AUDIO_S16SYS && LimiterReset(&limiter, deviceRate, deviceChannels))
+        Mix_SetPostMix(limitMix, &limiter);
     return 1;
 }
 
@@ -63,6 +80,8 @@ void SoundCloseDevice()
     if (!deviceOpen)
         return;
     Mix_HaltChannel(-1);
+    Mix_SetPostMix(nullptr, nullptr);
+    SoundLimiterStats = limiter.stats;
     for (SoundBuffer*& slot : SoundChannels) {
         SoundBufferRelease(slot);
         slot = nullptr;

@@ -52,6 +52,9 @@ int SoundOpenDevice(int32_t sampleRate, int32_t bitsPerSample, int32_t channelCo
 // Stops every channel, frees the buffers left in the slots and closes the
 // output. Safe when nothing is open.
 void SoundCloseDevice();
+// How much the limiter on the output worked while the device was last open;
+// filled in when it closes.
+extern struct LimiterStats SoundLimiterStats;
 
 // A filled buffer for the "RAW" resource `cueName`, not yet playing, or null
 // (no device, no such resource, not a playable PCM WAVE).

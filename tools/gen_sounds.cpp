@@ -7,13 +7,21 @@
 // (seeded noise, no clock), faded in and out so that no cue starts or stops
 // with a click.
 //
-// Every cue is set to the same loudness: the same RMS level over its audible
-// part, so that no cue stands out of the others. The level is low enough that
-// the mixer, which adds its channels and clamps at full scale, never clips:
-// the busiest moment of a game (the click and the pop starting together
-// while the shot, the bounce and the clear are still sounding, each at its
-// peak) stays at -1.6 dBFS, which leaves room for the resampling when the
-// output runs at another rate.
+// Every cue is set to a loudness of its own choosing, measured the way a
+// loudness meter does (K-weighted, both sides of the stereo output) but over
+// 100 ms rather than the 400 ms of a meter's momentary window: the ear sums a
+// short sound's energy over about that long, and a 400 ms window would rate a
+// 60 ms tick several decibels too low and have it lifted far too much. A
+// cue's level is the loudest 100 ms of it. The shot, the pop and the two long
+// phrases share one level; the bounce and the click, meant as ticks under the
+// play, sit 2 LU below it.
+//
+// The levels are low enough that the mixer, which adds its channels and
+// clamps at full scale, never clips: the busiest moment of a game (the click
+// and the pop starting together while the shot, the bounce and the clear are
+// still sounding, each at its peak) stays at -1.7 dBFS, which leaves room for
+// the resampling when the output runs at another rate. The game lifts the
+// whole mix afterwards (sound/Limiter.h).
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -23,8 +31,9 @@
 
 static constexpr int kRate = 22050;
 static constexpr double kPi = 3.14159265358979323846;
-static constexpr double kLevelDb = -26.5;    // RMS of every cue over its audible part
-static constexpr double kAudibleDb = -40.0;  // audible: from the first to the last sample this loud
+static constexpr double kLevelLufs = -22.5;  // the loudest 100 ms of the shot, pop, lose and clear
+static constexpr double kTickLufs = -24.5;   // ... of the bounce and the click
+static constexpr double kLoudnessWindowSeconds = 0.1;
 static constexpr double kFadeInSeconds = 0.003;
 static constexpr double kFadeOutSeconds = 0.012;
 
@@ -219,26 +228,52 @@ static Samples makeClear(int count)
 
 // --- writing ------------------------------------------------------------------
 
-// RMS of gain x s over its audible part, both relative to full scale.
-static double audibleRms(const Samples& s, double gain)
+// A two-pole filter section, direct form I.
+struct Biquad {
+    double b0, b1, b2, a1, a2;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    double step(double x)
+    {
+        double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1, x1 = x, y2 = y1, y1 = y;
+        return y;
+    }
+};
+
+// The K-weighting of loudness meters at kRate: a high shelf of +4 dB above
+// about 1.7 kHz (the head's effect), then a high pass near 38 Hz.
+static Samples kWeighted(const Samples& s)
 {
-    const double floor = std::pow(10.0, kAudibleDb / 20.0);
-    int first = 0;
-    int last = int(s.size()) - 1;
-    while (first < last && std::fabs(gain * s[first]) < floor)
-        ++first;
-    while (last > first && std::fabs(gain * s[last]) < floor)
-        --last;
-    double sum = 0;
-    for (int i = first; i <= last; ++i)
-        sum += gain * s[i] * gain * s[i];
-    return std::sqrt(sum / (last - first + 1));
+    const double a = std::pow(10.0, 3.999843853973347 / 40), w = 2 * kPi * 1681.974450955533 / kRate;
+    const double c = std::cos(w), r = 2 * std::sqrt(a) * std::sin(w) / (2 * 0.7071752369554196);
+    const double n = (a + 1) - (a - 1) * c + r;
+    Biquad shelf{a * ((a + 1) + (a - 1) * c + r) / n, -2 * a * ((a - 1) + (a + 1) * c) / n,
+                 a * ((a + 1) + (a - 1) * c - r) / n, 2 * ((a - 1) - (a + 1) * c) / n, ((a + 1) - (a - 1) * c - r) / n};
+    const double w2 = 2 * kPi * 38.13547087602444 / kRate, c2 = std::cos(w2);
+    const double q = std::sin(w2) / (2 * 0.5003270373238773), n2 = 1 + q;
+    Biquad highPass{(1 + c2) / 2 / n2, -(1 + c2) / n2, (1 + c2) / 2 / n2, -2 * c2 / n2, (1 - q) / n2};
+    Samples out(s.size());
+    for (size_t i = 0; i < s.size(); ++i)
+        out[i] = highPass.step(shelf.step(s[i]));
+    return out;
 }
 
-// Raised-cosine fades at both ends, then scale to the common level. Where the
-// audible part ends depends on the gain, so the gain is refined a few times;
-// it settles well within a hundredth of a decibel.
-static std::vector<int16_t> finish(Samples s)
+// The loudest 100 ms of s at full scale 1, in LUFS, as heard on both sides of
+// the output (a meter adds the two sides' powers).
+static double loudest(const Samples& s)
+{
+    const Samples k = kWeighted(s);
+    const size_t window = size_t(kLoudnessWindowSeconds * kRate);
+    double sum = 0, most = 0;
+    for (size_t i = 0; i < k.size(); ++i) {
+        sum += k[i] * k[i] - (i >= window ? k[i - window] * k[i - window] : 0.0);
+        most = std::max(most, sum);
+    }
+    return -0.691 + 10 * std::log10(2 * most / double(window));
+}
+
+// Raised-cosine fades at both ends, then scale to the cue's level.
+static std::vector<int16_t> finish(Samples s, double levelLufs)
 {
     int fadeIn = int(kFadeInSeconds * kRate);
     int fadeOut = int(kFadeOutSeconds * kRate);
@@ -247,12 +282,7 @@ static std::vector<int16_t> finish(Samples s)
         s[i] *= 0.5 - 0.5 * std::cos(kPi * i / fadeIn);
     for (int i = 0; i < fadeOut && i < n; ++i)
         s[n - 1 - i] *= 0.5 - 0.5 * std::cos(kPi * i / fadeOut);
-    double peak = 0;
-    for (double v : s)
-        peak = std::max(peak, std::fabs(v));
-    double gain = peak > 0 ? 1.0 / peak : 0;
-    for (int pass = 0; pass < 6 && gain > 0; ++pass)
-        gain *= std::pow(10.0, kLevelDb / 20.0) / audibleRms(s, gain);
+    double gain = std::pow(10.0, (levelLufs - loudest(s)) / 20.0);
     std::vector<int16_t> out(n);
     for (int i = 0; i < n; ++i)
         out[i] = int16_t(std::clamp(std::lround(s[i] * gain * 32768.0), -32768L, 32767L));
@@ -307,15 +337,16 @@ struct Cue {
     const char* title;
     int dataBytes;
     Samples (*make)(int count);
+    double levelLufs;
 };
 
 static const Cue kCues[] = {
-    {"ShootSound.wav", "Shoot", 7876, makeShoot},
-    {"BounceSound.wav", "Bounce", 2784, makeBounce},
-    {"ClickSound.wav", "Click", 4956, makeClick},
-    {"PopSound.wav", "Pop", 9086, makePop},
-    {"LoseSound.wav", "Lose", 139302, makeLose},
-    {"ClearSound.wav", "Clear", 125028, makeClear},
+    {"ShootSound.wav", "Shoot", 7876, makeShoot, kLevelLufs},
+    {"BounceSound.wav", "Bounce", 2784, makeBounce, kTickLufs},
+    {"ClickSound.wav", "Click", 4956, makeClick, kTickLufs},
+    {"PopSound.wav", "Pop", 9086, makePop, kLevelLufs},
+    {"LoseSound.wav", "Lose", 139302, makeLose, kLevelLufs},
+    {"ClearSound.wav", "Clear", 125028, makeClear, kLevelLufs},
 };
 
 int main(int argc, char** argv)
@@ -325,7 +356,7 @@ int main(int argc, char** argv)
         return 2;
     }
     for (const Cue& cue : kCues) {
-        std::string bytes = waveFile(finish(cue.make(cue.dataBytes / 2)), cue.title);
+        std::string bytes = waveFile(finish(cue.make(cue.dataBytes / 2), cue.levelLufs), cue.title);
         std::string path = std::string(argv[1]) + "/" + cue.file;
         FILE* f = std::fopen(path.c_str(), "wb");
         if (f == nullptr) {

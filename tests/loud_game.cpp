@@ -1,0 +1,71 @@
+// loud_game -- a minute of play heard through SDL's disk audio output at full
+// volume: loud_game busy|ordinary FILE
+//
+// The real game frames, paced in real time, with fixed input and fixed frame
+// steps: "busy" fires as fast as the cannon allows for three seconds in every
+// five while the aim swings from side to side, "ordinary" fires once a second.
+// Prints how much the limiter worked.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "flow/Game.h"
+#include "flow/ScoreTable.h"
+#include "gfx/GameImages.h"
+#include "gfx/SineTable.h"
+#include "platform/Events.h"
+#include "rules/Board.h"
+#include "rules/GameState.h"
+#include "sound/Limiter.h"
+#include "sound/Sound.h"
+
+namespace {
+constexpr int kFrameMicroseconds = 16667, kFrames = 60 * 60;
+bool busy = true;
+int polls = 0;
+std::chrono::steady_clock::time_point start;
+
+// One poll a frame, the name entry's included: an Enter whenever no game runs.
+void scriptedPoll(int32_t* keyCode, int32_t* character, int32_t* mouseX, int32_t* mouseY, int32_t* buttons)
+{
+    std::this_thread::sleep_until(start + std::chrono::microseconds(int64_t(polls) * kFrameMicroseconds));
+    const int f = polls++;
+    const bool firing = busy ? f % 300 < 180 && f % 6 == 0 : f % 60 == 0;
+    KeyDown[VkLeft] = (f / 40) % 2 == 1, KeyDown[VkRight] = (f / 40) % 2 == 0;
+    *character = game.playing == 0 ? (f % 30 == 0 ? CharEnter : 0) : firing ? ' ' : 0;
+    *keyCode = 0, *mouseX = *mouseY = -1, *buttons = 0;
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    char folder[] = "/tmp/kelvane-loud-XXXXXX";
+    if (argc != 3 || mkdtemp(folder) == nullptr)
+        return std::fprintf(stderr, "usage: loud_game busy|ordinary FILE\n"), 2;
+    busy = std::strcmp(argv[1], "busy") == 0;
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", std::filesystem::absolute(argv[2]).c_str(), 1);
+    std::filesystem::current_path(folder);  // where a finished game saves its table
+    BuildSineTable(), FontLoad(), CreateGameImages(), LoadGameImages();
+    if (!ImageCreate(&ScreenImage, nullptr, 640, 480, 1) || !SoundStart())
+        return std::fprintf(stderr, "loud_game: no picture or no sound\n"), 1;
+    GamePollEvents = scriptedPoll;
+    GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : kFrameMicroseconds; };
+    AppActive = 1;
+    SeedRandom(2026), LoadScores(), NewGame();
+    start = std::chrono::steady_clock::now();
+    while (polls < kFrames && GameFrame() == 0) {
+    }
+    SoundShutdown();
+    std::filesystem::remove_all(folder);
+    const LimiterStats& s = SoundLimiterStats;
+    const double frames = double(s.frames) / 100;  // percentages
+    std::printf("score %d, level %d\nlimiter: reduced %.2f%% of %.0f s, over 1 dB %.2f%%, over 3 dB %.2f%%, deepest %.2f dB\n",
+                game.score, game.levelIndex + 1, double(s.reduced) / frames, frames / 220.5, double(s.reducedOver1) / frames,
+                double(s.reducedOver3) / frames, 20 * std::log10(s.leastGain));
+    return 0;
+}
