@@ -248,7 +248,7 @@ static void onFocusGained()
 {
     if (DisplayIsLost())
         DisplayRestore(0);
-    // Memory buffers lose nothing, so the restore and reload change no pixel; they stay for a surface that could be lost.
+    // Memory buffers lose nothing, so the restore and reload change no pixel; they stay to mend a lost surface.
     RestoreGameImages();
     LoadGameImages();
     AppActive = 1;
