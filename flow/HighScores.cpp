@@ -21,6 +21,7 @@
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Mouse.h"
+#include "platform/Quit.h"
 #include "sound/Sound.h"
 
 static constexpr const char* kScoreFile = "Kelvane.scores";
@@ -198,9 +199,9 @@ static void finishEntry()
     entryRank = -1;
 }
 
-// A quit request during the entry ends the process from inside the poll.
-// This hook, registered after the platform's and the sound's, runs before
-// them and keeps the new score: it ends the entry as Enter would and saves.
+// A quit request during the entry (the window closed, a signal, the display
+// lost) ends the process from inside the poll. This saver keeps the new
+// score: it ends the entry as Enter would and saves.
 static void saveEntryOnExit()
 {
     if (entryRank >= 0) {
@@ -211,8 +212,6 @@ static void saveEntryOnExit()
 
 void InsertScore(int32_t score)
 {
-    static bool exitHookRegistered = false;
-
     int32_t rank = 0;
     while (rank < kScoreLines && score < lineScore(ScoreTable[rank])) {
         rank += 1;
@@ -236,10 +235,7 @@ void InsertScore(int32_t score)
     ScoreTable[kScoreLines - 1][0] = '1';
     ScoreTable[kScoreLines - 1][1] = '0';
 
-    if (!exitHookRegistered) {
-        std::atexit(saveEntryOnExit);
-        exitHookRegistered = true;
-    }
+    QuitAddSaver(saveEntryOnExit);
     entryRank = rank;
     entryScore = score;
     EnterName(entryName, kNameLength, kEntryX, kTableY + 8 * (rank + 1));

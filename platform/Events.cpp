@@ -12,6 +12,7 @@
 #include "platform/Gamepad.h"
 #include "platform/Mouse.h"
 #include "platform/Platform.h"
+#include "platform/Quit.h"
 #include "platform/Timing.h"
 #include "platform/Window.h"
 
@@ -341,6 +342,9 @@ static int takeEvent(SDL_Event* event)
 
 void PollEvents(int32_t* keyCode, int32_t* character, int32_t* x, int32_t* y, int32_t* buttons)
 {
+    // SIGTERM and SIGINT end the game as closing the window does.
+    if (QuitRequested())
+        QuitGame(0);
     insidePoll = 1;
     WindowPoll();
     MouseNewPoll();
@@ -353,7 +357,7 @@ void PollEvents(int32_t* keyCode, int32_t* character, int32_t* x, int32_t* y, in
         SDL_Event event;
         if (takeEvent(&event)) {
             if (event.type == SDL_QUIT)
-                std::exit(0);
+                QuitGame(0);
             WindowProc(&event);
         } else if (!AppActive) {
             // Switched away, the game only polls, with no flip to pace it:

@@ -10,6 +10,7 @@
 #include "gfx/Text.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
+#include "platform/Quit.h"
 #include "platform/Window.h"
 #include "resources/Resources.h"
 #include "gfx/SineTable.h"
@@ -37,6 +38,7 @@ void PlatformStart(int32_t width, int32_t height)
     InputReset();
     if (!CreateMainWindow(width, height))
         failStart("Failed to create window");
+    QuitWatchDisplay();
     if (!DisplayStart(width, height, kScreenBits))
         failStart("Failed to init DirectDraw");
     DisplayBackBuffer(&ScreenImage);
