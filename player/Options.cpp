@@ -1,6 +1,8 @@
 // Options.cpp -- the command line and its usage text.
 #include "player/Options.h"
 
+#include <getopt.h>
+
 #include <cstring>
 
 static const char kUsage[] =
@@ -33,32 +35,55 @@ static const char kUsage[] =
     "Game pad: the D-pad or left stick turns, the south button fires, Start\n"
     "starts a game and pauses one.\n";
 
+static const char kTryHelp[] = "Try 'kelvane --help' for more information.\n";
+
+// What getopt_long would say, said on err under the program's own name.
+static void complain(int code, const char* arg, std::FILE* err)
+{
+    if (code == 0 && std::strncmp(arg, "--", 2) == 0)
+        std::fprintf(err, "kelvane: unrecognized option '%s'\n", arg);
+    else if (code == 0 || std::strncmp(arg, "--", 2) != 0)
+        std::fprintf(err, "kelvane: invalid option -- '%c'\n", code != 0 ? code : arg[1]);
+    else if (std::strchr(arg, '=') != nullptr)
+        std::fprintf(err, "kelvane: option '%.*s' doesn't allow an argument\n", int(std::strcspn(arg, "=")), arg);
+    else
+        std::fprintf(err, "kelvane: option '%s' requires an argument\n", arg);
+}
+
 int ParseOptions(int argc, char** argv, Options* options, std::FILE* out, std::FILE* err)
 {
-    for (int i = 1; i < argc; i++) {
-        const char* arg = argv[i];
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            std::fputs(kUsage, out);
-            return 0;
-        }
-        if (std::strcmp(arg, "--version") == 0) {
-            std::fputs("Kelvane " KELVANE_VERSION "\n", out);
-            return 0;
-        }
-        if (std::strcmp(arg, "--fullscreen") == 0) {
-            options->fullscreen = 1;
-        } else if (std::strcmp(arg, "--window") == 0) {
-            options->fullscreen = 0;
-        } else if (std::strcmp(arg, "--mute") == 0) {
-            options->muted = 1;
-        } else {
-            if (arg[0] == '-')
-                std::fprintf(err, "kelvane: unrecognized option '%s'\n", arg);
-            else
-                std::fprintf(err, "kelvane: unexpected argument '%s'\n", arg);
-            std::fputs(kUsage, err);
+    enum { kFullscreen = 0x100, kWindow, kMute, kVersion };
+    static const option kLong[] = {
+        {"fullscreen", no_argument, nullptr, kFullscreen},
+        {"window", no_argument, nullptr, kWindow},
+        {"mute", no_argument, nullptr, kMute},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, kVersion},
+        {nullptr, 0, nullptr, 0},
+    };
+    // The messages are ours, on err; optind 0 starts getopt afresh.
+    opterr = 0;
+    optind = 0;
+    for (;;) {
+        const int code = getopt_long(argc, argv, "h", kLong, nullptr);
+        if (code == -1)
+            break;
+        switch (code) {
+        case 'h': std::fputs(kUsage, out); return 0;
+        case kVersion: std::fputs("Kelvane " KELVANE_VERSION "\n", out); return 0;
+        case kFullscreen: options->fullscreen = 1; break;
+        case kWindow: options->fullscreen = 0; break;
+        case kMute: options->muted = 1; break;
+        default:
+            complain(optopt, argv[optind - 1], err);
+            std::fputs(kTryHelp, err);
             return 2;
         }
+    }
+    if (optind < argc) {
+        std::fprintf(err, "kelvane: unexpected argument '%s'\n", argv[optind]);
+        std::fputs(kTryHelp, err);
+        return 2;
     }
     return -1;
 }
