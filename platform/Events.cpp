@@ -242,7 +242,13 @@ static void onMouseMotion(int32_t x, int32_t y)
     // that -1, -1 keeps meaning "outside the window" alone.
     mouseX = SDL_clamp(x, 0, ScreenImage.width > 0 ? ScreenImage.width - 1 : x);
     mouseY = SDL_clamp(y, 0, ScreenImage.height > 0 ? ScreenImage.height - 1 : y);
-    MouseMoved(mouseX, mouseY);
+    // A window that changes size or place (full screen and back, a resize,
+    // a move, the focus coming back) reports motion of a pointer that lies
+    // still on the desktop: that is no move of the player's.
+    if (!MouseNoteDesktopPosition())
+        MouseLiesStill(mouseX, mouseY);
+    else
+        MouseMoved(mouseX, mouseY);
 }
 
 static void onFocusGained()

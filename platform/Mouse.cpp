@@ -19,6 +19,8 @@ static int32_t aimPending;       // this poll's results
 static int32_t aimX;
 static int32_t aimY;
 static int32_t clickPending;
+static int desktopX = -1;        // where the pointer lay on the desktop at the latest note
+static int desktopY = -1;
 
 static void takeOver()
 {
@@ -42,6 +44,22 @@ void MouseMoved(int32_t x, int32_t y)
     aimPending = 1;
     aimX = x;
     aimY = y;
+}
+
+int32_t MouseNoteDesktopPosition()
+{
+    const int lastX = desktopX;
+    const int lastY = desktopY;
+    SDL_GetGlobalMouseState(&desktopX, &desktopY);
+    return desktopX != lastX || desktopY != lastY;
+}
+
+void MouseLiesStill(int32_t x, int32_t y)
+{
+    if (!inUse) {
+        startX = x;
+        startY = y;
+    }
 }
 
 void MouseLeftWindow()

@@ -5,7 +5,9 @@
 // A mouse that is only lying there changes nothing: the first position the
 // window hears of (the window appearing under the pointer, the pointer
 // coming back in) is only where the mouse starts, and the aim follows it
-// once it has moved kMouseTakeOver pixels from there. Positions are in
+// once it has moved kMouseTakeOver pixels from there. Motion that the window
+// reports when it changes size or place, the pointer lying still on the
+// desktop, is never a move. Positions are in
 // picture pixels, as PollEvents reports them.
 #pragma once
 
@@ -15,6 +17,13 @@ inline constexpr int32_t kMouseTakeOver = 8;
 
 // What the event poll hears of the mouse and the keyboard.
 void MouseMoved(int32_t x, int32_t y);
+// The window moved under a pointer that did not: (x, y) is where it now
+// lies over the picture, a new start for the take-over and no aim.
+void MouseLiesStill(int32_t x, int32_t y);
+// Notes where the pointer lies on the desktop, so that only a pointer that
+// moves from there is heard as moving (at start; then by each motion). 1
+// when it lies elsewhere than at the previous note.
+int32_t MouseNoteDesktopPosition();
 void MouseLeftWindow();
 void MouseLeftPressed();
 void MouseSetAside();  // an arrow key or a pad was used

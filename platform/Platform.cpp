@@ -10,6 +10,7 @@
 #include "gfx/Text.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
+#include "platform/Mouse.h"
 #include "platform/Quit.h"
 #include "platform/Window.h"
 #include "resources/Resources.h"
@@ -69,6 +70,7 @@ void PlatformStart(int32_t width, int32_t height)
     // keeping only a quit request (from a signal, say).
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_QUIT + 1, SDL_LASTEVENT);
+    MouseNoteDesktopPosition();
     AppActive = 1;
 }
 
