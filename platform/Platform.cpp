@@ -62,6 +62,7 @@ void PlatformStart(int32_t width, int32_t height)
     QuitWatchDisplay();
     if (!DisplayStart(width, height, kScreenBits))
         failStart("Failed to init DirectDraw");
+    WindowSetMinimum();
     DisplayBackBuffer(&ScreenImage);
     CreateGameImages();
     LoadGameImages();

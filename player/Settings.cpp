@@ -53,6 +53,7 @@ static constexpr Field kFields[] = {
     {"window_height", &Settings::windowHeight, Kind::WindowSize},
     {"volume", &Settings::volume, Kind::Volume},
     {"muted", &Settings::muted, Kind::YesNo},
+    {"maximised", &Settings::maximised, Kind::YesNo},
 };
 
 static std::string_view trim(std::string_view s)

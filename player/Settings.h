@@ -30,6 +30,7 @@ struct Settings {
     int32_t windowHeight = 0;
     int32_t volume = kVolumeSteps;  // 0 (silence) .. kVolumeSteps
     int32_t muted = 0;
+    int32_t maximised = 0;     // 1: the window was maximised when last in one
 };
 
 extern Settings GameSettings;
