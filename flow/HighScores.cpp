@@ -155,8 +155,10 @@ void EnterName(char* buffer, int32_t maxLength, int32_t x, int32_t y)
 {
     int32_t length = 0;
     buffer[0] = '\0';
-    // The pointer is free while the player types (or clicks away).
+    // The pointer is free while the player types (or clicks away), and a
+    // click confirms nothing.
     MouseRelease();
+    MouseClicksAreEnter(0);
     for (;;) {
         int32_t keyCode = 0;
         int32_t character = 0;

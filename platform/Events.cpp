@@ -309,7 +309,13 @@ void WindowProc(const SDL_Event* event)
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         int32_t pressed = event->type == SDL_MOUSEBUTTONDOWN;
-        if (event->button.button == SDL_BUTTON_LEFT) {
+        if (event->button.button == SDL_BUTTON_LEFT && MouseClickIsEnter()) {
+            // A mouse player starts a game without the keyboard.
+            if (pressed) {
+                lastKey = VkReturn;
+                lastCharacter = CharEnter;
+            }
+        } else if (event->button.button == SDL_BUTTON_LEFT) {
             OnLeftButton(pressed);
             if (pressed)
                 MouseLeftPressed();
@@ -317,6 +323,9 @@ void WindowProc(const SDL_Event* event)
             OnRightButton(pressed);
         break;
     }
+    case SDL_MOUSEWHEEL:
+        MouseWheel(event->wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event->wheel.y : event->wheel.y);
+        break;
     case SDL_WINDOWEVENT: onWindowEvent(event->window); break;
     case SDL_RENDER_TARGETS_RESET: DisplayRestore(0); break;
     case SDL_RENDER_DEVICE_RESET: DisplayRestore(1); break;

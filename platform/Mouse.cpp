@@ -19,6 +19,8 @@ static int32_t aimPending;       // this poll's results
 static int32_t aimX;
 static int32_t aimY;
 static int32_t clickPending;
+static int32_t wheelPending;
+static int32_t clicksAreEnter;
 static int desktopX = -1;        // where the pointer lay on the desktop at the latest note
 static int desktopY = -1;
 
@@ -89,10 +91,31 @@ void MouseRelease()
     MouseButtons &= ~(MouseLeftHeld | MouseRightHeld);
 }
 
+void MouseWheel(int32_t notches)
+{
+    wheelPending = notches;
+}
+
+void MouseClicksAreEnter(int32_t yes)
+{
+    clicksAreEnter = yes;
+}
+
+int32_t MouseClickIsEnter()
+{
+    return clicksAreEnter;
+}
+
 void MouseNewPoll()
 {
     aimPending = 0;
     clickPending = 0;
+    wheelPending = 0;
+}
+
+int32_t MouseWheelTaken()
+{
+    return wheelPending;
 }
 
 int32_t MouseAimTaken(int32_t* x, int32_t* y)

@@ -33,6 +33,15 @@ void MouseSetAside();  // an arrow key or a pad was used
 // never arrive.
 void MouseRelease();
 
+// The wheel turned by this many notches, up positive (a flipped wheel is
+// turned the right way round).
+void MouseWheel(int32_t notches);
+
+// While 1 (the title screen), a left click is no shot but Enter: the poll
+// reports it as Enter's key and character. Set by the frame loop.
+void MouseClicksAreEnter(int32_t yes);
+int32_t MouseClickIsEnter();
+
 // Forgets the previous poll's aim and click; called as each poll begins.
 void MouseNewPoll();
 
@@ -40,6 +49,9 @@ void MouseNewPoll();
 // is to point at it; 1 when the left button was pressed.
 int32_t MouseAimTaken(int32_t* x, int32_t* y);
 int32_t MouseClickTaken();
+// The latest poll's wheel notches: the mouse's aim turns by as many steps
+// (quarter degrees), up clockwise.
+int32_t MouseWheelTaken();
 
 // The cannon's angle, in its arc, that points from the cannon's centre at
 // the picture pixel (x, y); below the cannon it is the limit on that side.
