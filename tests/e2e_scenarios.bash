@@ -252,8 +252,8 @@ scenario_window() {
     "$E2E_BIN" --help | grep -q -- "--window" || fail "--help does not show the options"
     "$E2E_BIN" --version | grep -qx "Kelvane [0-9.]*" || fail "--version does not say the version"
     for wrong in --bogus stray; do
-        "$E2E_BIN" $wrong 2>&1 >"$E2E_OUT/wrong.out" | sed -n "1{/^kelvane: .* '$wrong'$/!q1};2{/^Usage: /!q1}" ||
-            fail "$wrong: no one-line complaint and usage on standard error"
+        "$E2E_BIN" $wrong 2>&1 >"$E2E_OUT/wrong.out" | sed -n "1{/^kelvane: .* '$wrong'$/!q1};2{/^Try 'kelvane --help' /!q1}" ||
+            fail "$wrong: no one-line complaint and pointer to --help on standard error"
         [ "${PIPESTATUS[0]}" = 2 ] && [ ! -s "$E2E_OUT/wrong.out" ] || fail "$wrong: status ${PIPESTATUS[0]}"
     done
     start_x 1920x1080
