@@ -3,6 +3,8 @@
 #include "platform/Window.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 
@@ -171,13 +173,34 @@ void WindowForget()
     watching = false;
 }
 
+// An X window made by SDL has no background: while it grows, what lies
+// behind it (a window manager's white frame) shows until the next picture
+// is presented. A black one is what the bars are anyway.
+static void blackBackground()
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(MainWindow, &info) || info.subsystem != SDL_SYSWM_X11)
+        return;
+    void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+    if (xlib == nullptr)
+        return;
+    using SetBackground = int (*)(Display*, Window, unsigned long);
+    auto set = reinterpret_cast<SetBackground>(dlsym(xlib, "XSetWindowBackground"));
+    if (set != nullptr)
+        set(info.info.x11.display, info.info.x11.window, 0);  // black on every true-colour visual
+    dlclose(xlib);
+}
+
 void WindowSetMinimum()
 {
     // Making the renderer may have made the window anew (for OpenGL), and
     // a new X window has lost its size hints: they are given once it is
     // there for good.
-    if (MainWindow != nullptr)
-        SDL_SetWindowMinimumSize(MainWindow, kWindowMinWidth, kWindowMinHeight);
+    if (MainWindow == nullptr)
+        return;
+    SDL_SetWindowMinimumSize(MainWindow, kWindowMinWidth, kWindowMinHeight);
+    blackBackground();
 }
 
 void WindowPoll()
