@@ -3,12 +3,15 @@
 #include "platform/Mouse.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <dlfcn.h>
 
 #include <cmath>
 #include <cstdlib>
 
 #include "gfx/GameImages.h"
 #include "platform/Events.h"
+#include "platform/Platform.h"
 #include "rules/Board.h"
 #include "rules/Shot.h"
 
@@ -48,11 +51,40 @@ void MouseMoved(int32_t x, int32_t y)
     aimY = y;
 }
 
+// Where the pointer is on the X screen, asked of the server: SDL's own
+// answer comes from a cache that not every server keeps fresh. 0 when
+// the window is not on X.
+static int askX11(int* x, int* y)
+{
+    using QueryPointer = int (*)(Display*, Window, Window*, Window*, int*, int*, int*, int*, unsigned int*);
+    static QueryPointer query;
+    static bool looked;
+    if (!looked) {
+        looked = true;
+        if (void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD)) {
+            query = reinterpret_cast<QueryPointer>(dlsym(xlib, "XQueryPointer"));
+            dlclose(xlib);  // SDL keeps it loaded
+        }
+    }
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (query == nullptr || MainWindow == nullptr || !SDL_GetWindowWMInfo(MainWindow, &info) ||
+        info.subsystem != SDL_SYSWM_X11)
+        return 0;
+    Window root = 0;
+    Window child = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned int mask = 0;
+    return query(info.info.x11.display, info.info.x11.window, &root, &child, x, y, &windowX, &windowY, &mask) != 0;
+}
+
 int32_t MouseNoteDesktopPosition()
 {
     const int lastX = desktopX;
     const int lastY = desktopY;
-    SDL_GetGlobalMouseState(&desktopX, &desktopY);
+    if (!askX11(&desktopX, &desktopY))
+        SDL_GetGlobalMouseState(&desktopX, &desktopY);
     return desktopX != lastX || desktopY != lastY;
 }
 

@@ -408,6 +408,10 @@ scenario_edges() {
     screenshot wheel-down
     [ "$(differ aim-full wheel-up 192 300 256 180)" -gt 0 ] && [ "$(differ aim-full wheel-down 0 0 640 480)" = 0 ] ||
         fail "the wheel does not turn the cannon by steps that add up"
+    xdotool mousemove 500 500 sleep 0.1 mousemove 700 550
+    sleep 0.3
+    screenshot moved
+    [ "$(differ wheel-down moved 192 300 256 180)" -gt 0 ] || fail "a mouse really moved does not aim"
 
     # Muted, a mark stays in the bottom right corner; paused, the volume box
     # keeps clear of "Paused" and says the sound is off.
