@@ -89,7 +89,8 @@ static int SDLCALL watchWindow(void* userdata, SDL_Event* event)
     // only a window's own maximising is the player's.
     const Uint8 what = event->window.event;
     if ((what == SDL_WINDOWEVENT_MAXIMIZED || what == SDL_WINDOWEVENT_RESTORED) && !isFullscreen()) {
-        maximisedNow = what == SDL_WINDOWEVENT_MAXIMIZED;
+        // (Restored from the task bar, it may still be maximised.)
+        maximisedNow = (SDL_GetWindowFlags(MainWindow) & SDL_WINDOW_MAXIMIZED) != 0;
         sizePending = sizePending && !maximisedNow;
     }
     if (what != SDL_WINDOWEVENT_SIZE_CHANGED)
