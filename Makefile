@@ -25,7 +25,7 @@ BUILD_PKGS := cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev \
               libgtest-dev libbenchmark-dev libpixman-1-dev libpng-dev
 RUN_PKGS   := fonts-liberation2
 TEST_PKGS  := xvfb xdotool x11-apps x11-utils imagemagick sox clang libclang-rt-14-dev clang-format \
-              desktop-file-utils appstream groff-base man-db util-linux ffmpeg
+              desktop-file-utils appstream groff-base man-db util-linux ffmpeg openbox
 DEB_PKGS   := debhelper dpkg-dev fakeroot lintian
 
 .PHONY: all build run test unit bench fuzz soak format-check deps deps-run deps-test deps-deb \

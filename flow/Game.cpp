@@ -13,6 +13,7 @@
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Gamepad.h"
+#include "platform/Mouse.h"
 #include "platform/Platform.h"
 #include "platform/Timing.h"
 #include "rules/Board.h"
@@ -205,6 +206,7 @@ int GameFrame()
     int32_t buttons = 0;
 
     SoundReap();
+    MouseClicksAreEnter(game.playing == 0);
     GamePollEvents(&keyCode, &character, &mouseX, &mouseY, &buttons);
     if (AppActive == 0) {
         return 0;

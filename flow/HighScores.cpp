@@ -18,6 +18,7 @@
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Mouse.h"
+#include "platform/Quit.h"
 #include "sound/Sound.h"
 
 static constexpr const char* kScoreFile = "Kelvane.scores";
@@ -126,8 +127,10 @@ void EnterName(char* buffer, int32_t maxLength, int32_t x, int32_t y)
 {
     int32_t length = 0;
     buffer[0] = '\0';
-    // The pointer is free while the player types (or clicks away).
+    // The pointer is free while the player types (or clicks away), and a
+    // click confirms nothing.
     MouseRelease();
+    MouseClicksAreEnter(0);
     for (;;) {
         int32_t keyCode = 0;
         int32_t character = 0;
@@ -170,9 +173,9 @@ static void finishEntry()
     entryRank = -1;
 }
 
-// A quit request during the entry ends the process from inside the poll.
-// This hook, registered after the platform's and the sound's, runs before
-// them and keeps the new score: it ends the entry as Enter would and saves.
+// A quit request during the entry (the window closed, a signal, the display
+// lost) ends the process from inside the poll. This saver keeps the new
+// score: it ends the entry as Enter would and saves.
 static void saveEntryOnExit()
 {
     if (entryRank >= 0) {
@@ -183,8 +186,6 @@ static void saveEntryOnExit()
 
 void InsertScore(int32_t score)
 {
-    static bool exitHookRegistered = false;
-
     int32_t rank = 0;
     while (rank < kScoreLines && score < lineScore(ScoreTable[rank])) {
         rank += 1;
@@ -208,10 +209,7 @@ void InsertScore(int32_t score)
     ScoreTable[kScoreLines - 1][0] = '1';
     ScoreTable[kScoreLines - 1][1] = '0';
 
-    if (!exitHookRegistered) {
-        std::atexit(saveEntryOnExit);
-        exitHookRegistered = true;
-    }
+    QuitAddSaver(saveEntryOnExit);
     entryRank = rank;
     entryScore = score;
     EnterName(entryName, kNameLength, kEntryX, kScoreTableY + 8 * (rank + 1));
