@@ -4,6 +4,7 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 GENERATOR  := -G Ninja
 # Seconds each fuzz target runs: FUZZ_SECONDS for `make fuzz`, the short
@@ -23,11 +24,11 @@ BUILD_PKGS := cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev \
               libsdl2-mixer-dev libfontconfig-dev libfreetype-dev fonts-pc \
               libgtest-dev libbenchmark-dev libpixman-1-dev libpng-dev
 RUN_PKGS   := fonts-liberation2
-TEST_PKGS  := xvfb xdotool x11-apps x11-utils imagemagick sox clang libclang-rt-14-dev \
-              desktop-file-utils appstream groff-base man-db util-linux ffmpeg sway grim
+TEST_PKGS  := xvfb xdotool x11-apps x11-utils imagemagick sox clang libclang-rt-14-dev clang-format \
+              desktop-file-utils appstream groff-base man-db util-linux ffmpeg openbox sway grim
 DEB_PKGS   := debhelper dpkg-dev fakeroot lintian
 
-.PHONY: all build run test unit bench fuzz soak deps deps-run deps-test deps-deb \
+.PHONY: all build run test unit bench fuzz soak format-check deps deps-run deps-test deps-deb \
         install uninstall deb clean
 
 all: build
@@ -67,6 +68,9 @@ $(BUILD)/build.ninja:
 $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON
 
+$(TSAN_BUILD)/build.ninja:
+	cmake -S . -B $(TSAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVANE_TSAN=ON -DKELVANE_BENCH=OFF
+
 $(FUZZ_BUILD)/build.ninja:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DKELVANE_FUZZ=ON -DKELVANE_BENCH=OFF
@@ -79,14 +83,19 @@ run: deps-run $(BUILD)/build.ninja
 	./$(BUILD)/kelvane
 
 # Every test through CTest (unit, end to end, faults, replays), then the unit
-# tests again under AddressSanitizer + UndefinedBehaviorSanitizer, a soak of
-# the game built with them, and a short run of every fuzz target. CI also
-# builds and checks the Debian package (`make deb`).
-test: deps-test $(BUILD)/build.ninja $(ASAN_BUILD)/build.ninja
+# tests again under AddressSanitizer + UndefinedBehaviorSanitizer and under
+# ThreadSanitizer (tests/tsan.supp says what it is told to overlook, and
+# why), a soak of the game built with the first two, and a short run of every
+# fuzz target. CI also checks the formatting (`make format-check`) and builds
+# and checks the Debian package (`make deb`).
+test: deps-test $(BUILD)/build.ninja $(ASAN_BUILD)/build.ninja $(TSAN_BUILD)/build.ninja
 	cmake --build $(BUILD)
 	ctest --test-dir $(BUILD) --output-on-failure -j2
 	cmake --build $(ASAN_BUILD) --target unit_tests
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2 -L unit
+	cmake --build $(TSAN_BUILD) --target unit_tests
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j2 -L unit
 	$(MAKE) --no-print-directory soak SOAK_SECONDS=$(SOAK_SMOKE_SECONDS)
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)
 
@@ -104,6 +113,13 @@ fuzz: deps-test $(FUZZ_BUILD)/build.ninja
 	  ./$(FUZZ_BUILD)/$$name -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=$$findings $$work $$seeds; \
 	done
+
+# Every source of the game, the tools, the tests and the benchmarks is as
+# .clang-format lays it out; the differences are printed, nothing is changed.
+FORMAT_SOURCES = $(shell find flow gfx platform player resources rules sound tools tests bench \
+                   -name '*.cpp' -o -name '*.h' -o -name '*.c' | LC_ALL=C sort)
+format-check: deps-test
+	clang-format --dry-run --Werror $(FORMAT_SOURCES)
 
 # The game built with the sanitizers, played by a random key monkey under a
 # private X server for SOAK_SECONDS (tests/soak.sh).
@@ -149,4 +165,4 @@ bench: deps $(BUILD)/build.ninja
 	bash bench/present_bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

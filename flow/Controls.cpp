@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "flow/Game.h"
+#include "flow/Scene.h"
 #include "gfx/Image.h"
 #include "gfx/Text.h"
 #include "platform/Display.h"
@@ -21,12 +22,14 @@
 
 int32_t GamePaused;
 
-static constexpr int32_t kCharSpace = 32;
 static constexpr int32_t kVolumeShowTime = 1000;  // milliseconds
-static constexpr uint32_t kBoxColour = 0x000080;
 static constexpr uint32_t kTextColour = 0xFFFFFF;
 static constexpr int32_t kBoxMargin = 4;
-static constexpr int32_t kVolumeLineGap = 16;  // the volume shows this far below "Paused"
+static constexpr int32_t kVolumeLineGap = 20;  // the volume shows this far below "Paused", boxes apart
+// The mute mark sits in the picture's bottom right corner, clear of the
+// field and of every text.
+static constexpr int32_t kMuteMarkX = 622;
+static constexpr int32_t kMuteMarkY = 464;
 
 // The letters the pad offers in the name entry, in the order up goes.
 static constexpr char kNameLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 .-";
@@ -48,7 +51,7 @@ void ControlsStart()
 }
 
 // M mutes and unmutes; + (or =, the same key unshifted) and - step the
-// volume and bring the sound back.
+// volume, + also bringing the sound back.
 static void changeVolume(int32_t character)
 {
     if (character == 'm' || character == 'M') {
@@ -56,12 +59,15 @@ static void changeVolume(int32_t character)
     } else if (character == '+' || character == '=' || character == '-') {
         const int32_t volume = GameSettings.volume + (character == '-' ? -1 : 1);
         GameSettings.volume = volume < 0 ? 0 : volume > kVolumeSteps ? kVolumeSteps : volume;
-        GameSettings.muted = 0;
+        // Quieter is no reason to be heard again: - sets the level the sound
+        // comes back at and leaves it muted; + brings it back.
+        if (character != '-')
+            GameSettings.muted = 0;
     } else {
         return;
     }
     applyVolume();
-    SettingsChanged();
+    SettingsSave();
     volumeShowing = 1;
     Stopwatch(&volumeShownAt, 0);
 }
@@ -73,7 +79,7 @@ static void switchMarks(int32_t character)
     if (character != 'c' && character != 'C')
         return;
     GameSettings.marks = !GameSettings.marks;
-    SettingsChanged();
+    SettingsSave();
 }
 
 static int pauseAsked(int32_t keyCode, int32_t character, int32_t pad)
@@ -110,11 +116,12 @@ int32_t ControlsFrame(int32_t keyCode, int32_t character)
     if (character == 0 && game.playing == 0 && (pad & PadStart) != 0)
         character = CharEnter;
     if (character == 0 && (MouseClickTaken() || (pad & PadSouth) != 0))
-        character = kCharSpace;
+        character = CharSpace;
     int32_t x = 0;
     int32_t y = 0;
     if (MouseAimTaken(&x, &y))
         game.aimAngle = MouseAimAngle(x, y);
+    AimTurn(MouseWheelTaken());
     turnByStick();
     return character;
 }
@@ -134,8 +141,25 @@ static void drawNotice(const char* text, int32_t y)
     DrawFontText(&ScreenImage, text, x, y, kTextColour);
 }
 
+// A small loudspeaker with a cross beside it: the sound is off.
+static void drawMuteMark()
+{
+    const int32_t x = kMuteMarkX;
+    const int32_t y = kMuteMarkY;
+    ImageFillRect(&ScreenImage, x - 1, y - 1, x + 15, y + 12, kBoxColour);
+    ImageFillRect(&ScreenImage, x + 1, y + 4, x + 2, y + 7, kTextColour);
+    for (int32_t i = 0; i < 4; i++)
+        ImageFillRect(&ScreenImage, x + 3 + i, y + 3 - i, x + 3 + i, y + 8 + i, kTextColour);
+    for (int32_t i = 0; i < 5; i++) {
+        ImageFillRect(&ScreenImage, x + 9 + i, y + 3 + i, x + 9 + i, y + 3 + i, kTextColour);
+        ImageFillRect(&ScreenImage, x + 13 - i, y + 3 + i, x + 13 - i, y + 3 + i, kTextColour);
+    }
+}
+
 void DrawControls()
 {
+    if (GameSettings.muted)
+        drawMuteMark();
     if (volumeShowing && Stopwatch(&volumeShownAt, 1) >= kVolumeShowTime)
         volumeShowing = 0;
     if (!GamePaused && !volumeShowing)
@@ -151,7 +175,7 @@ void DrawControls()
     if (volumeShowing) {
         char text[32];
         if (GameSettings.muted)
-            std::snprintf(text, sizeof text, "Muted");
+            std::snprintf(text, sizeof text, "Muted (volume %d)", int(GameSettings.volume));
         else
             std::snprintf(text, sizeof text, "Volume %d", int(GameSettings.volume));
         drawNotice(text, middle + kVolumeLineGap);

@@ -23,7 +23,8 @@ void ControlsStart();
 // pad's Start on the title screen; 0 while paused.
 int32_t ControlsFrame(int32_t keyCode, int32_t character);
 
-// Draws "Paused" and, for a second after each change, the volume.
+// Draws "Paused", for a second after each change the volume, and while the
+// sound is muted a small mark in the bottom right corner.
 void DrawControls();
 
 // The pad in the name entry, after each poll. The letter being chosen sits

@@ -7,11 +7,13 @@
 #include "flow/Controls.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
+#include "gfx/GameImages.h"
 #include "gfx/Image.h"
 #include "player/DataDir.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Gamepad.h"
+#include "platform/Mouse.h"
 #include "platform/Platform.h"
 #include "platform/Timing.h"
 #include "rules/Board.h"
@@ -23,11 +25,8 @@ int32_t elapsed = 0;
 void (*GamePollEvents)(int32_t*, int32_t*, int32_t*, int32_t*, int32_t*) = PollEvents;
 int32_t (*GameFrameTimer)(int32_t) = FrameTimer;
 
-static constexpr int32_t kScreenWidth = 640;
-static constexpr int32_t kScreenHeight = 480;
 static constexpr const char* kScreenshotFile = "Saved-Screen-0.bmp";
 
-static constexpr int32_t kCharSpace = 32;
 static constexpr int32_t kLastLevel = kLevelCount - 1;
 
 // The three effect timers count in units of this many microseconds.
@@ -181,7 +180,7 @@ static void advanceGame(int32_t character)
         }
         return;
     }
-    if (character == kCharSpace) {
+    if (character == CharSpace) {
         FireBall();
     }
     MoveBall((elapsed * kFlightSpeed) / kFlightDivisor);
@@ -207,6 +206,7 @@ int GameFrame()
     int32_t buttons = 0;
 
     SoundReap();
+    MouseClicksAreEnter(game.playing == 0);
     GamePollEvents(&keyCode, &character, &mouseX, &mouseY, &buttons);
     if (AppActive == 0) {
         return 0;
@@ -257,7 +257,7 @@ int GameMain(int argc, char** argv)
     (void)argv;
     SeedRandom(static_cast<uint32_t>(std::time(nullptr)));
     ScenePrepare();
-    PlatformStart(kScreenWidth, kScreenHeight);
+    PlatformStart(kPictureWidth, kPictureHeight);
     ControlsStart();
     RunGame();
     return 0;

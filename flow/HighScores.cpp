@@ -1,10 +1,6 @@
 // HighScores.cpp -- the high-score table's file, the ranking of a final
 // score and the name entry that fills in its line.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -18,9 +14,11 @@
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
 #include "player/DataDir.h"
+#include "player/SmallFile.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Mouse.h"
+#include "platform/Quit.h"
 #include "sound/Sound.h"
 
 static constexpr const char* kScoreFile = "Kelvane.scores";
@@ -34,12 +32,10 @@ static constexpr int kScoreColumn = 6;                // where a line's score st
 // Name entry: 12 characters at the name column of the new line.
 static constexpr int32_t kNameLength = 12;
 static constexpr int32_t kEntryX = 340;
-static constexpr int32_t kTableY = 196;  // the header's y; line i is 8 x (i + 1) below
-static constexpr uint32_t kEntryBoxColour = 0x000080;
 static constexpr uint32_t kEntryTextColour = 0xFFFFFF;
 static constexpr int32_t kBlinkPeriod = 500;  // milliseconds, the cursor lit for the first half
 
-static constexpr int32_t kCharFirstPrintable = 32;
+static constexpr int32_t kCharFirstPrintable = CharSpace;
 static constexpr int32_t kCharLastPrintable = 126;
 
 // The line that waits for its name while the entry runs (-1 when none), with
@@ -79,50 +75,27 @@ static int32_t lineScore(const char* line)
     return static_cast<int32_t>(value);
 }
 
-// The score file for reading, if it is a plain file. Anything else of that
-// name (a pipe, a device) could keep the open or the reads waiting for ever
-// before the first frame: the table then stays empty.
-static std::FILE* openScoreFile()
-{
-    const std::string path = DataPath(kScoreFile);
-    if (path.empty()) {
-        return nullptr;
-    }
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return nullptr;
-    }
-    struct stat status;
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        close(fd);
-        return nullptr;
-    }
-    std::FILE* file = fdopen(fd, "rb");
-    if (file == nullptr) {
-        close(fd);
-    }
-    return file;
-}
-
 void LoadScores()
 {
     for (int i = 0; i < kScoreLines; i++) {
         clearLine(ScoreTable[i]);
     }
-    std::FILE* file = openScoreFile();
-    if (file == nullptr) {
-        return;
+    // A pipe or a device of that name is refused (player/SmallFile.h): the
+    // table then stays empty, as for a missing file. A read that fails part
+    // way keeps what came before it.
+    const std::string path = DataPath(kScoreFile);
+    std::string bytes;
+    if (!path.empty()) {
+        ReadSmallFile(path, sizeof ScoreTable, &bytes);
     }
-    for (int i = 0; i < kScoreLines; i++) {
-        const size_t got = std::fread(ScoreTable[i], 1, kScoreLineSize, file);
-        // A foreign file need not end its lines: the drawing and the string
-        // copies rely on a NUL within every line.
+    // The lines the file covers, the last one perhaps in part. A foreign file
+    // need not end its lines: the drawing and the string copies rely on a NUL
+    // within every line.
+    for (size_t i = 0; i < size_t(kScoreLines) && i * kScoreLineSize < bytes.size(); i++) {
+        const size_t got = std::min(bytes.size() - i * kScoreLineSize, size_t(kScoreLineSize));
+        std::memcpy(ScoreTable[i], bytes.data() + i * kScoreLineSize, got);
         ScoreTable[i][kLineText] = '\0';
-        if (got < size_t(kScoreLineSize)) {
-            break;
-        }
     }
-    std::fclose(file);
 }
 
 void SaveScores()
@@ -143,8 +116,8 @@ static int32_t clockMilliseconds()
 static void drawEntry(const char* buffer, int32_t length, int32_t maxLength, int32_t x, int32_t y)
 {
     DrawScene();
-    ImageFillRect(&ScreenImage, x, y, x + 8 * maxLength + 7, y + 7, kEntryBoxColour);
-    const uint32_t cursor = clockMilliseconds() < kBlinkPeriod / 2 ? kEntryTextColour : kEntryBoxColour;
+    ImageFillRect(&ScreenImage, x, y, x + 8 * maxLength + 7, y + 7, kBoxColour);
+    const uint32_t cursor = clockMilliseconds() < kBlinkPeriod / 2 ? kEntryTextColour : kBoxColour;
     ImageFillRect(&ScreenImage, x + 8 * length, y, x + 8 * (length + 1) - 1, y + 7, cursor);
     DrawFontText(&ScreenImage, buffer, x, y, kEntryTextColour);
     Present(&ScreenImage);
@@ -154,8 +127,10 @@ void EnterName(char* buffer, int32_t maxLength, int32_t x, int32_t y)
 {
     int32_t length = 0;
     buffer[0] = '\0';
-    // The pointer is free while the player types (or clicks away).
+    // The pointer is free while the player types (or clicks away), and a
+    // click confirms nothing.
     MouseRelease();
+    MouseClicksAreEnter(0);
     for (;;) {
         int32_t keyCode = 0;
         int32_t character = 0;
@@ -198,9 +173,9 @@ static void finishEntry()
     entryRank = -1;
 }
 
-// A quit request during the entry ends the process from inside the poll.
-// This hook, registered after the platform's and the sound's, runs before
-// them and keeps the new score: it ends the entry as Enter would and saves.
+// A quit request during the entry (the window closed, a signal, the display
+// lost) ends the process from inside the poll. This saver keeps the new
+// score: it ends the entry as Enter would and saves.
 static void saveEntryOnExit()
 {
     if (entryRank >= 0) {
@@ -211,8 +186,6 @@ static void saveEntryOnExit()
 
 void InsertScore(int32_t score)
 {
-    static bool exitHookRegistered = false;
-
     int32_t rank = 0;
     while (rank < kScoreLines && score < lineScore(ScoreTable[rank])) {
         rank += 1;
@@ -236,12 +209,9 @@ void InsertScore(int32_t score)
     ScoreTable[kScoreLines - 1][0] = '1';
     ScoreTable[kScoreLines - 1][1] = '0';
 
-    if (!exitHookRegistered) {
-        std::atexit(saveEntryOnExit);
-        exitHookRegistered = true;
-    }
+    QuitAddSaver(saveEntryOnExit);
     entryRank = rank;
     entryScore = score;
-    EnterName(entryName, kNameLength, kEntryX, kTableY + 8 * (rank + 1));
+    EnterName(entryName, kNameLength, kEntryX, kScoreTableY + 8 * (rank + 1));
     finishEntry();
 }

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "gfx/BallMarks.h"
 #include "gfx/GameImages.h"
@@ -40,7 +41,6 @@ static constexpr int32_t kCreditsY = 60;
 
 // The attract screen.
 static constexpr int32_t kTableX = 204;
-static constexpr int32_t kTableY = 196;
 static constexpr int32_t kLineHeight = 8;
 static constexpr int32_t kPromptX = 232;  // centres the prompt's 22 characters
 static constexpr int32_t kPromptY = 464;
@@ -274,10 +274,10 @@ static void drawScoreLine(const char* line, int32_t y, uint32_t colour)
 
 void DrawScoreTable()
 {
-    DrawFontText(&ScreenImage, kTableHeader, kTableX, kTableY, kHeaderColour);
+    DrawFontText(&ScreenImage, kTableHeader, kTableX, kScoreTableY, kHeaderColour);
     for (int32_t i = 0; i < kScoreLines; i++) {
         uint32_t colour = i == highlightRank ? kTextColour : kScoreLineColour;
-        drawScoreLine(ScoreTable[i], kTableY + kLineHeight * (i + 1), colour);
+        drawScoreLine(ScoreTable[i], kScoreTableY + kLineHeight * (i + 1), colour);
     }
 }
 
@@ -311,7 +311,12 @@ static void takeInputs(SceneInputs* in)
     in->settings = GameSettings;
 }
 
-// Field by field: the records' padding never decides anything.
+// Field by field: the records' padding never decides anything. The records
+// memcmp compares have none, so equal values are equal bytes.
+static_assert(std::has_unique_object_representations_v<GameState>);
+static_assert(std::has_unique_object_representations_v<Board>);
+static_assert(std::has_unique_object_representations_v<Settings>);
+
 static bool sameInputs(const SceneInputs& a, const SceneInputs& b)
 {
     return std::memcmp(&a.game, &b.game, sizeof a.game) == 0 &&

@@ -2,6 +2,12 @@
 // the board, the score table and the game images; nothing survives a frame.
 #pragma once
 
+#include <cstdint>
+
+// The navy of the boxes drawn over the scene: the name entry's, the pause's
+// and the volume's.
+inline constexpr uint32_t kBoxColour = 0x000080;
+
 // Background, walls, status texts, the board (with the pop, slide and lose
 // effects), death line, next ball, cannon; then the flying ball in a game, or
 // the score table, the start prompt and the title on the attract screen.

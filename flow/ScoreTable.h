@@ -7,10 +7,14 @@
 inline constexpr int32_t kScoreLines = 10;      // ranks 1..10, best first
 inline constexpr int32_t kScoreLineSize = 128;  // 127 characters and a NUL
 inline constexpr int32_t kNoHighlight = 10;     // highlightRank when no line is new
+// The attract screen shows the table's header at this y, line i 8 x (i + 1)
+// pixels below it; the name entry's box sits on the new line.
+inline constexpr int32_t kScoreTableY = 196;
 
 // Line i (0 = best) as text: rank, score, name, padded with spaces to 127
 // characters. The same 1280 bytes are the file's contents.
 extern char ScoreTable[kScoreLines][kScoreLineSize];
+static_assert(sizeof ScoreTable == 1280, "the file holds the table's bytes and nothing else");
 
 // The line the attract screen shows in white (0..9), or kNoHighlight.
 extern int32_t highlightRank;

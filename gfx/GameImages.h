@@ -23,6 +23,10 @@ extern Image cannonTurnImage;  // cannonImage's size: the cannon turned by the s
 // pictures (the scene's turned cannon) knows when to build it again.
 extern uint32_t gameImagesVersion;
 
+// The size of the picture every frame is drawn into.
+inline constexpr int32_t kPictureWidth = 640;
+inline constexpr int32_t kPictureHeight = 480;
+
 // The 640 x 480 back buffer every frame is drawn into (platform/Display.h).
 // The platform start-up fills it in over the display's buffer; the playfield
 // geometry reads its size.

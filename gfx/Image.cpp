@@ -77,7 +77,7 @@ static ImageSurface* usableSurface(const Image* image)
 
 int ImageCreate(Image* image, const char* bitmapName, int32_t width, int32_t height, int systemMemory)
 {
-    (void)systemMemory;  // every surface here is in system memory
+    (void)systemMemory;  // the placement flag chooses nothing here: every surface is a plain memory buffer
     if (image == nullptr)
         return 0;
     if (bitmapName != nullptr) {
@@ -117,7 +117,7 @@ void ImageRelease(Image* image)
 
 void ImageRestore(Image* image)
 {
-    // Memory buffers are never lost: there is nothing to bring back.
+    // Does nothing here, where memory buffers are never lost; callers still call it wherever a surface may be.
     (void)image;
 }
 

@@ -100,6 +100,7 @@ int DisplayStart(int32_t width, int32_t height, int32_t bits)
 {
     if (DisplayRenderer != nullptr || backBuffer.surface != nullptr)
         return 0;
+    // The depth chooses nothing: the back buffer is always 32-bit and SDL converts it for the screen.
     if (bits != kDisplayBits || MainWindow == nullptr)
         return 0;
     if (!ImageCreate(&backBuffer, nullptr, width, height, 1)) {

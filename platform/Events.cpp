@@ -12,6 +12,7 @@
 #include "platform/Gamepad.h"
 #include "platform/Mouse.h"
 #include "platform/Platform.h"
+#include "platform/Quit.h"
 #include "platform/Timing.h"
 #include "platform/Window.h"
 
@@ -245,13 +246,20 @@ static void onMouseMotion(int32_t x, int32_t y)
     // that -1, -1 keeps meaning "outside the window" alone.
     mouseX = SDL_clamp(x, 0, ScreenImage.width > 0 ? ScreenImage.width - 1 : x);
     mouseY = SDL_clamp(y, 0, ScreenImage.height > 0 ? ScreenImage.height - 1 : y);
-    MouseMoved(mouseX, mouseY);
+    // A window that changes size or place (full screen and back, a resize,
+    // a move, the focus coming back) reports motion of a pointer that lies
+    // still on the desktop: that is no move of the player's.
+    if (!MouseNoteDesktopPosition())
+        MouseLiesStill(mouseX, mouseY);
+    else
+        MouseMoved(mouseX, mouseY);
 }
 
 static void onFocusGained()
 {
     if (DisplayIsLost())
         DisplayRestore(0);
+    // Memory buffers lose nothing, so the restore and reload change no pixel; they stay to mend a lost surface.
     RestoreGameImages();
     LoadGameImages();
     AppActive = 1;
@@ -274,7 +282,7 @@ static void onWindowEvent(const SDL_WindowEvent& window)
     case SDL_WINDOWEVENT_LEAVE:
         mouseX = -1;
         mouseY = -1;
-        MouseLeftWindow();
+        MousePointerLeftWindow();
         break;
     // Whatever the window showed may be gone or the wrong size: a still
     // picture is not presented again by itself.
@@ -306,7 +314,13 @@ void WindowProc(const SDL_Event* event)
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         int32_t pressed = event->type == SDL_MOUSEBUTTONDOWN;
-        if (event->button.button == SDL_BUTTON_LEFT) {
+        if (event->button.button == SDL_BUTTON_LEFT && MouseClickIsEnter()) {
+            // A mouse player starts a game without the keyboard.
+            if (pressed) {
+                lastKey = VkReturn;
+                lastCharacter = CharEnter;
+            }
+        } else if (event->button.button == SDL_BUTTON_LEFT) {
             OnLeftButton(pressed);
             if (pressed)
                 MouseLeftPressed();
@@ -314,6 +328,9 @@ void WindowProc(const SDL_Event* event)
             OnRightButton(pressed);
         break;
     }
+    case SDL_MOUSEWHEEL:
+        MouseWheel(event->wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event->wheel.y : event->wheel.y);
+        break;
     case SDL_WINDOWEVENT: onWindowEvent(event->window); break;
     case SDL_RENDER_TARGETS_RESET: DisplayRestore(0); break;
     case SDL_RENDER_DEVICE_RESET: DisplayRestore(1); break;
@@ -345,6 +362,9 @@ static int takeEvent(SDL_Event* event)
 
 void PollEvents(int32_t* keyCode, int32_t* character, int32_t* x, int32_t* y, int32_t* buttons)
 {
+    // SIGTERM and SIGINT end the game as closing the window does.
+    if (QuitRequested())
+        QuitGame(0);
     insidePoll = 1;
     WindowPoll();
     MouseNewPoll();
@@ -357,7 +377,7 @@ void PollEvents(int32_t* keyCode, int32_t* character, int32_t* x, int32_t* y, in
         SDL_Event event;
         if (takeEvent(&event)) {
             if (event.type == SDL_QUIT)
-                std::exit(0);
+                QuitGame(0);
             WindowProc(&event);
         } else if (!AppActive) {
             // Switched away, the game only polls, with no flip to pace it:

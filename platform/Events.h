@@ -58,6 +58,7 @@ inline constexpr int VkF12 = 0x7B;
 inline constexpr int32_t CharBackspace = 8;
 inline constexpr int32_t CharEnter = 13;
 inline constexpr int32_t CharEscape = 27;
+inline constexpr int32_t CharSpace = 32;  // fires; also the first printable character
 
 // MouseButtons bits. The double and triple click bits are reported by one
 // poll only; the held bits stay until the release.

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "flow/Game.h"
+#include "platform/Quit.h"
 #include "player/DataDir.h"
 #include "player/Options.h"
 #include "player/Settings.h"
@@ -25,6 +26,7 @@ static char modulePath[kModulePathSize];
 static char* argumentCopy = nullptr;
 static char** argumentVector = nullptr;
 
+// GameMain ignores the argument vector (the options were read before it); it is still made for it and freed here.
 void FreeArguments()
 {
     std::free(argumentCopy);
@@ -120,6 +122,7 @@ int main(int argc, char** argv)
     const int status = ParseOptions(argc, argv, &options, stdout, stderr);
     if (status >= 0)
         return status;
+    QuitStart();
     SettingsLoad();
     ApplyOptions(options, &GameSettings);
     SettingsStartRun();

@@ -3,12 +3,15 @@
 #include "platform/Mouse.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <dlfcn.h>
 
 #include <cmath>
 #include <cstdlib>
 
 #include "gfx/GameImages.h"
 #include "platform/Events.h"
+#include "platform/Platform.h"
 #include "rules/Board.h"
 #include "rules/Shot.h"
 
@@ -19,6 +22,10 @@ static int32_t aimPending;       // this poll's results
 static int32_t aimX;
 static int32_t aimY;
 static int32_t clickPending;
+static int32_t wheelPending;
+static int32_t clicksAreEnter;
+static int desktopX = -1;        // where the pointer lay on the desktop at the latest note
+static int desktopY = -1;
 
 static void takeOver()
 {
@@ -44,7 +51,52 @@ void MouseMoved(int32_t x, int32_t y)
     aimY = y;
 }
 
-void MouseLeftWindow()
+// Where the pointer is on the X screen, asked of the server: SDL's own
+// answer comes from a cache that not every server keeps fresh. 0 when
+// the window is not on X.
+static int askX11(int* x, int* y)
+{
+    using QueryPointer = int (*)(Display*, Window, Window*, Window*, int*, int*, int*, int*, unsigned int*);
+    static QueryPointer query;
+    static bool looked;
+    if (!looked) {
+        looked = true;
+        if (void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD)) {
+            query = reinterpret_cast<QueryPointer>(dlsym(xlib, "XQueryPointer"));
+            dlclose(xlib);  // SDL keeps it loaded
+        }
+    }
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (query == nullptr || MainWindow == nullptr || !SDL_GetWindowWMInfo(MainWindow, &info) ||
+        info.subsystem != SDL_SYSWM_X11)
+        return 0;
+    Window root = 0;
+    Window child = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned int mask = 0;
+    return query(info.info.x11.display, info.info.x11.window, &root, &child, x, y, &windowX, &windowY, &mask) != 0;
+}
+
+int32_t MouseNoteDesktopPosition()
+{
+    const int lastX = desktopX;
+    const int lastY = desktopY;
+    if (!askX11(&desktopX, &desktopY))
+        SDL_GetGlobalMouseState(&desktopX, &desktopY);
+    return desktopX != lastX || desktopY != lastY;
+}
+
+void MouseLiesStill(int32_t x, int32_t y)
+{
+    if (!inUse) {
+        startX = x;
+        startY = y;
+    }
+}
+
+void MousePointerLeftWindow()
 {
     // Coming back in is a new start, not a move across the window.
     if (!inUse)
@@ -71,10 +123,31 @@ void MouseRelease()
     MouseButtons &= ~(MouseLeftHeld | MouseRightHeld);
 }
 
+void MouseWheel(int32_t notches)
+{
+    wheelPending = notches;
+}
+
+void MouseClicksAreEnter(int32_t yes)
+{
+    clicksAreEnter = yes;
+}
+
+int32_t MouseClickIsEnter()
+{
+    return clicksAreEnter;
+}
+
 void MouseNewPoll()
 {
     aimPending = 0;
     clickPending = 0;
+    wheelPending = 0;
+}
+
+int32_t MouseWheelTaken()
+{
+    return wheelPending;
 }
 
 int32_t MouseAimTaken(int32_t* x, int32_t* y)

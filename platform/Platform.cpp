@@ -10,6 +10,8 @@
 #include "gfx/Text.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
+#include "platform/Mouse.h"
+#include "platform/Quit.h"
 #include "platform/Window.h"
 #include "resources/Resources.h"
 #include "gfx/SineTable.h"
@@ -22,11 +24,31 @@ static constexpr int32_t kScreenBits = 32;
 
 // The one kind of report the program makes: on standard error (there may be
 // no screen to show a box on) and in a message box, then exit status 1.
-static void failStart(const char* text)
+// Standard error also gets what went wrong and what to do, when known.
+static void failStart(const char* text, const char* detail = nullptr)
 {
     std::fprintf(stderr, "%s\n", text);
+    if (detail != nullptr)
+        std::fprintf(stderr, "kelvane: %s\n", detail);
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "ERROR", text, nullptr);
     std::exit(1);
+}
+
+static bool isSet(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    return value != nullptr && value[0] != '\0';
+}
+
+// Why no window could be opened, for the line after the message.
+static const char* windowFailure()
+{
+    static char text[256];
+    if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY"))
+        return "cannot open a window: no display (is DISPLAY or WAYLAND_DISPLAY set?)";
+    const char* why = SDL_GetError();
+    std::snprintf(text, sizeof text, "cannot open a window on the display%s%s", why[0] != '\0' ? ": " : "", why);
+    return text;
 }
 
 void PlatformStart(int32_t width, int32_t height)
@@ -36,9 +58,11 @@ void PlatformStart(int32_t width, int32_t height)
     FontLoad();
     InputReset();
     if (!CreateMainWindow(width, height))
-        failStart("Failed to create window");
+        failStart("Failed to create window", windowFailure());
+    QuitWatchDisplay();
     if (!DisplayStart(width, height, kScreenBits))
         failStart("Failed to init DirectDraw");
+    WindowSetMinimum();
     DisplayBackBuffer(&ScreenImage);
     CreateGameImages();
     LoadGameImages();
@@ -47,6 +71,7 @@ void PlatformStart(int32_t width, int32_t height)
     // keeping only a quit request (from a signal, say).
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_QUIT + 1, SDL_LASTEVENT);
+    MouseNoteDesktopPosition();
     AppActive = 1;
 }
 
@@ -121,7 +146,7 @@ int CreateMainWindow(int32_t width, int32_t height)
 void DestroyMainWindow()
 {
     if (MainWindow != nullptr) {
-        WindowForget();
+        WindowSaveSettings();
         SDL_DestroyWindow(MainWindow);
         MainWindow = nullptr;
     }

@@ -9,15 +9,25 @@
 
 #include <cstdint>
 
+// The window's smallest size, told to the window manager and kept by the
+// game itself where there is none: it is never used or saved below this.
+inline constexpr int kWindowMinWidth = 320;
+inline constexpr int kWindowMinHeight = 240;
+
 struct SDL_Window;
 
 // Makes the window for a width x height picture, full screen or not as
 // GameSettings says, and starts following its size. Null on failure.
 SDL_Window* WindowCreate(int32_t width, int32_t height);
 
-// Keeps a pending window size and stops following the window; the caller
+// Tells the window manager the window's smallest size; once the display
+// has been made, which can make the window anew.
+void WindowSetMinimum();
+
+// Writes a window size the player gave and the game has not kept yet to the
+// settings file, and stops following the window; the caller
 // destroys it.
-void WindowForget();
+void WindowSaveSettings();
 
 // Switches the main window between full screen and a window and keeps the
 // choice in the settings. F11 and Alt+Enter.

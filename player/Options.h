@@ -14,10 +14,12 @@ struct Options {
     int marks = -1;
 };
 
-// Reads argv[1..argc-1] in GNU style. Returns -1 when the game should run,
-// with the choices in *options; otherwise the status to exit with: 0 after
-// --help (usage on out) or --version, 2 after an unknown option or a stray
-// argument (one line naming it, then the usage, on err).
+// Reads argv[1..argc-1] with getopt_long, as GNU tools do ("--" ends the
+// options, long ones may be abbreviated). Returns -1 when the game should
+// run, with the choices in *options; otherwise the status to exit with: 0
+// after --help (usage on out) or --version, 2 after an unknown option or a
+// stray argument (one line naming it under the name "kelvane", then the
+// line that points to --help, on err).
 int ParseOptions(int argc, char** argv, Options* options, std::FILE* out, std::FILE* err);
 
 // Puts the command line's choices over the settings for this run.

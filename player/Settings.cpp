@@ -2,17 +2,17 @@
 // where it lives, and its atomic replacement.
 #include "player/Settings.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <strings.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "player/DataDir.h"
+#include "player/SmallFile.h"
 
 Settings GameSettings;
 
@@ -30,6 +30,7 @@ static std::string onDisk;
 // not over a file it could not read.
 static bool saving;
 static bool warnedUnwritable;
+static bool loaded;
 
 // A settings file is small; anything longer is not one.
 static constexpr size_t kMaxFileSize = 65536;
@@ -53,6 +54,7 @@ static constexpr Field kFields[] = {
     {"muted", &Settings::muted, Kind::YesNo},
     {"scale", &Settings::scale, Kind::Scale},
     {"marks", &Settings::marks, Kind::YesNo},
+    {"maximised", &Settings::maximised, Kind::YesNo},
 };
 
 static const char* const kScaleWords[] = {"fill", "whole"};  // by kScaleFill, kScaleWhole
@@ -108,8 +110,20 @@ static bool isKeyCharacter(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
 }
 
-// One line, without its newline. false when it makes no sense.
-static bool parseLine(std::string_view line, Settings* settings, std::string* kept)
+// What a field's value may be, for the message about one that is not.
+static const char* allowedFor(Kind kind)
+{
+    switch (kind) {
+    case Kind::YesNo: return "yes or no";
+    case Kind::Volume: return "0 to 10";
+    case Kind::Scale: return "fill or whole";
+    default: return "120 to 16384 (0: never chosen)";
+    }
+}
+
+// One line, without its newline. false when it makes no sense, with why in
+// *why (without the line number) when a field's value is wrong.
+static bool parseLine(std::string_view line, Settings* settings, std::string* kept, std::string* why)
 {
     line = trim(line);
     if (line.empty() || line.front() == '#')
@@ -130,8 +144,12 @@ static bool parseLine(std::string_view line, Settings* settings, std::string* ke
     for (const Field& field : kFields) {
         if (sameWord(key, field.key)) {
             const int32_t v = valueOf(value, field.kind);
-            if (v < 0)
+            if (v < 0) {
+                constexpr size_t kShown = 40;  // of a long value, the start will do
+                *why = std::string(field.key) + " = " + std::string(value.substr(0, kShown)) +
+                       (value.size() > kShown ? "..." : "") + ": " + field.key + " takes " + allowedFor(field.kind);
                 return false;
+            }
             settings->*field.member = v;
             return true;
         }
@@ -143,7 +161,8 @@ static bool parseLine(std::string_view line, Settings* settings, std::string* ke
     return true;
 }
 
-int SettingsParse(const char* bytes, size_t size, Settings* settings, std::string* kept)
+int SettingsParse(const char* bytes, size_t size, Settings* settings, std::string* kept,
+                  std::vector<std::string>* problems)
 {
     int firstBad = 0;
     int number = 1;
@@ -152,8 +171,14 @@ int SettingsParse(const char* bytes, size_t size, Settings* settings, std::strin
         const size_t end = rest.find('\n');
         const std::string_view line = rest.substr(0, end);
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        if (!parseLine(line, settings, kept) && firstBad == 0)
-            firstBad = number;
+        std::string why;
+        if (!parseLine(line, settings, kept, &why)) {
+            if (firstBad == 0)
+                firstBad = number;
+            if (problems != nullptr)
+                problems->push_back("line " + std::to_string(number) +
+                                    (why.empty() ? " is not a setting" : ": " + why));
+        }
         number++;
     }
     return firstBad;
@@ -185,26 +210,15 @@ std::string SettingsPath()
     return folder.empty() ? folder : folder + "settings";
 }
 
-// The whole file, up to one byte past the largest size; errno on failure.
-static int readFile(const std::string& path, std::string* text)
+// Each line that made no sense in a line of its own, the first few of them.
+static void tellProblems(const std::string& path, const std::vector<std::string>& problems)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    char buffer[4096];
-    int error = 0;
-    while (text->size() <= kMaxFileSize) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            error = got < 0 ? errno : 0;
-            break;
-        }
-        text->append(buffer, size_t(got));
-    }
-    close(fd);
-    return error;
+    constexpr size_t kToldLines = 10;
+    for (size_t i = 0; i < problems.size() && i < kToldLines; i++)
+        std::fprintf(stderr, "kelvane: %s: %s: ignored\n", path.c_str(), problems[i].c_str());
+    if (problems.size() > kToldLines)
+        std::fprintf(stderr, "kelvane: %s: and %zu more lines like those: ignored\n", path.c_str(),
+                     problems.size() - kToldLines);
 }
 
 void SettingsLoad()
@@ -214,22 +228,24 @@ void SettingsLoad()
     onDisk.clear();
     warnedUnwritable = false;
     filePath = SettingsPath();
+    loaded = true;
     const std::string& path = filePath;
     saving = !path.empty();
     std::string text;
-    const int error = path.empty() ? ENOENT : readFile(path, &text);
+    // One byte past the largest size tells a file that is too long.
+    const int error = path.empty() ? ENOENT : ReadSmallFile(path, kMaxFileSize + 1, &text);
     if (error == ENOENT || error == ENOTDIR) {
         // No file yet: the defaults, quietly.
     } else if (error != 0) {
         std::fprintf(stderr, "kelvane: cannot read %s (%s): default settings, none saved\n", path.c_str(),
-                     std::strerror(error));
+                     SmallFileError(error));
         saving = false;
     } else if (text.size() > kMaxFileSize) {
         std::fprintf(stderr, "kelvane: %s is too large to be a settings file: default settings\n", path.c_str());
     } else {
-        const int bad = SettingsParse(text.data(), text.size(), &GameSettings, &keptLines);
-        if (bad != 0)
-            std::fprintf(stderr, "kelvane: %s: line %d is not a setting: ignored\n", path.c_str(), bad);
+        std::vector<std::string> problems;
+        SettingsParse(text.data(), text.size(), &GameSettings, &keptLines, &problems);
+        tellProblems(path, problems);
         onDisk = text;
     }
     stored = GameSettings;
@@ -250,7 +266,7 @@ static int replaceFile(const std::string& path, const std::string& text)
     return ReplaceFile(path, path + ".tmp", text.data(), text.size());
 }
 
-void SettingsChanged()
+void SettingsSave()
 {
     bool changed = false;
     for (const Field& field : kFields) {
@@ -260,6 +276,11 @@ void SettingsChanged()
         }
     }
     seen = GameSettings;
+    if (changed && loaded && filePath.empty() && !warnedUnwritable) {
+        std::fputs("kelvane: no folder for the settings (neither XDG_CONFIG_HOME nor HOME is set): "
+                   "changes are not saved\n", stderr);
+        warnedUnwritable = true;
+    }
     if (!changed || !saving)
         return;
     const std::string text = SettingsFormat(stored, keptLines);

@@ -5,7 +5,7 @@
 #   play       the attract screen of a first start, a game started and a
 #              shot settled, F10 replacing the screenshot, Esc exiting 0;
 #              the title screen's balls with the colour marks, and C
-#   faults     no sound device, a pipe as the score file
+#   faults     no sound device, pipes as the score file and the settings
 #   read_only  a whole game against a table on file in a folder nothing can
 #              be written to
 #   game_over  two whole games heard through the disk audio driver: the name
@@ -14,6 +14,9 @@
 #   window     the command line; full screen and window on large screens
 #   install    the installed files validated and the installed game played
 #   controls   pause and mute
+#   edges      the command line's mistakes, bad settings lines, a resting
+#              pointer across F11 and Alt+Enter, click and wheel, the mute
+#              mark, the window's smallest size, signals and a lost display
 #   fill       the picture filled sharp on four screens and in a window
 #   wayland    natively under a headless Wayland compositor, and chosen over X
 E2E_NAME=e2e_${3:-}
@@ -170,16 +173,25 @@ scenario_faults() {
     sleep 1
     screenshot no-sound
     expect_exit no-sound
-    # A pipe where the score file should be: nothing would ever come through
-    # it, so the game starts with an empty table and leaves the pipe alone.
+    # Pipes where the score file and the settings should be: nothing would
+    # ever come through them, so the game starts with an empty table and the
+    # default settings, says so once, plays, and leaves the pipes alone.
     new_folder pipe
     mkfifo "$GAME_DIR/Kelvane.scores"
+    mkdir -p "$E2E_OUT/config/kelvane"
+    mkfifo "$E2E_OUT/config/kelvane/settings"
     start_game
     screenshot pipe
     expect_text pipe 204 196 $YELLOW "Rank  Score      Name"
     [ "$(count pipe 204 204 436 80 $BLUE)" -eq 0 ] || fail "pipe: score lines shown"
+    key Return space
+    sleep 1
+    screenshot pipe-play
+    [ "$(differ pipe pipe-play 192 55 256 330)" -ge 300 ] || fail "pipe: no game played"
     expect_exit pipe
-    [ -p "$GAME_DIR/Kelvane.scores" ] || fail "pipe: the pipe was replaced"
+    [ "$(cat "$E2E_OUT/game.log")" = "kelvane: cannot read $E2E_OUT/config/kelvane/settings (not a plain file): default settings, none saved" ] ||
+        fail "pipe: the game said: $(cat "$E2E_OUT/game.log")"
+    [ -p "$GAME_DIR/Kelvane.scores" ] && [ -p "$E2E_OUT/config/kelvane/settings" ] || fail "pipe: a pipe was replaced"
 }
 
 # Root's game runs as nobody where it can.
@@ -294,8 +306,8 @@ scenario_window() {
     "$E2E_BIN" --help | grep -q -- "--window" && "$E2E_BIN" --help | grep -q -- "--marks" || fail "--help does not show the options"
     "$E2E_BIN" --version | grep -qx "Kelvane [0-9.]*" || fail "--version does not say the version"
     for wrong in --bogus stray; do
-        "$E2E_BIN" $wrong 2>&1 >"$E2E_OUT/wrong.out" | sed -n "1{/^kelvane: .* '$wrong'$/!q1};2{/^Usage: /!q1}" ||
-            fail "$wrong: no one-line complaint and usage on standard error"
+        "$E2E_BIN" $wrong 2>&1 >"$E2E_OUT/wrong.out" | sed -n "1{/^kelvane: .* '$wrong'$/!q1};2{/^Try 'kelvane --help' /!q1}" ||
+            fail "$wrong: no one-line complaint and pointer to --help on standard error"
         [ "${PIPESTATUS[0]}" = 2 ] && [ ! -s "$E2E_OUT/wrong.out" ] || fail "$wrong: status ${PIPESTATUS[0]}"
     done
     start_x 1920x1080
@@ -479,6 +491,137 @@ scenario_controls() {
     [ "$(tail -c +$((muted + 1)) "$audio" | tr -d '\0' | wc -c)" -eq 0 ] || fail "a shot fired while muted was heard"
     [ "$(stat -c %s "$audio")" -gt $((muted + 100000)) ] || fail "the output stopped while muted"
     expect_exit controls
+}
+
+# kelvane_no_x ARGS...: the game without a display; its output in no-x.log.
+kelvane_no_x() {
+    (cd / && env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$E2E_OUT/config" "$E2E_BIN" "$@" >"$E2E_OUT/no-x.log" 2>&1)
+}
+
+scenario_edges() {
+    local wrong shown status want got
+    # Mistakes get getopt's line and a pointer to --help; "--" ends the options.
+    for wrong in --bogus -x stray --window=3; do
+        kelvane_no_x "$wrong"
+        status=$? shown=${wrong%=*} && shown=${shown#-} && shown=${shown#-}
+        [ $status = 2 ] && sed -n "1{/^kelvane: .*'-*$shown'/!q1};2{/^Try 'kelvane --help' for more information.$/!q1};3q1" \
+            "$E2E_OUT/no-x.log" || fail "$wrong: $(cat "$E2E_OUT/no-x.log")"
+    done
+    # Every bad line of the settings named with its key, value and what is
+    # allowed; a key of another version kept quietly.
+    mkdir -p "$E2E_OUT/config/kelvane"
+    printf 'volume = 11\nnonsense\nfuture = 3\nfullscreen = maybe\nwindow_width = 60\n' >"$E2E_OUT/config/kelvane/settings"
+    kelvane_no_x --
+    [ $? = 1 ] || fail "-- was not taken as the end of the options"
+    want=$(printf '%s\n' "line 1: volume = 11: volume takes 0 to 10" "line 2 is not a setting" \
+        "line 4: fullscreen = maybe: fullscreen takes yes or no" "line 5: window_width = 60: window_width takes 120 to 16384 (0: never chosen)" |
+        sed "s|^|kelvane: $E2E_OUT/config/kelvane/settings: |; s|\$|: ignored|")
+    got=$(grep '^kelvane: ' "$E2E_OUT/no-x.log" | head -4)
+    [ "$got" = "$want" ] || fail "the bad settings lines were told as: $got"
+    grep -qx "kelvane: cannot open a window: no display (is DISPLAY or WAYLAND_DISPLAY set?)" "$E2E_OUT/no-x.log" ||
+        fail "no display, and no word of what to do: $(cat "$E2E_OUT/no-x.log")"
+    rm -r "$E2E_OUT/config"
+
+    # A click on the title starts the game; a pointer lying over the game
+    # moves no aim when the window switches; the wheel turns a step a notch.
+    start_x 1366x768
+    new_folder edges
+    xdotool mousemove 300 200
+    start_game
+    xdotool click 1
+    sleep 0.5
+    xdotool keydown Left sleep 0.3 keyup Left
+    screenshot aim-full
+    [ "$(count aim-full 232 464 176 8 $WHITE)" = 0 ] || fail "a click on the title started no game"
+    key F11
+    sleep 1.5
+    screenshot aim-window
+    key alt+Return
+    sleep 1.5
+    screenshot aim-back
+    [ "$(differ aim-full aim-window 0 0 640 480)$(differ aim-full aim-back 0 0 640 480)" = 00 ] ||
+        fail "F11 or Alt+Enter moved the aim of a pointer lying still"
+    xdotool click --repeat 3 --delay 100 4
+    sleep 0.3
+    screenshot wheel-up
+    xdotool click --repeat 3 --delay 100 5
+    sleep 0.3
+    screenshot wheel-down
+    [ "$(differ aim-full wheel-up 192 300 256 180)" -gt 0 ] && [ "$(differ aim-full wheel-down 0 0 640 480)" = 0 ] ||
+        fail "the wheel does not turn the cannon by steps that add up"
+    xdotool mousemove 500 500 sleep 0.1 mousemove 700 550
+    sleep 0.3
+    screenshot moved
+    [ "$(differ wheel-down moved 192 300 256 180)" -gt 0 ] || fail "a mouse really moved does not aim"
+
+    # Muted, a mark stays in the bottom right corner; paused, the volume box
+    # keeps clear of "Paused" and says the sound is off.
+    key m p
+    sleep 0.3
+    screenshot muted
+    expect_text muted 252 283 $WHITE "Muted (volume 10)"
+    [ "$(count muted 240 275 160 4 $NAVY)" = 0 ] || fail "the volume box touches \"Paused\""
+    sleep 1.2
+    screenshot mark
+    [ "$(count mark 620 462 18 16 $WHITE)" -gt 0 ] || fail "no mute mark"
+    key p m
+    sleep 0.3
+    screenshot unmuted
+    [ "$(count unmuted 620 462 18 16 $WHITE)" = 0 ] || fail "the mute mark stays after the sound came back"
+
+    # The window's smallest size: told to the window manager, held where
+    # there is none, never saved or opened smaller.
+    key F11
+    sleep 1
+    xprop -id "$WINDOW" WM_NORMAL_HINTS | grep -q "minimum size: 320 by 240" || fail "no minimum size in the hints"
+    xdotool windowsize "$WINDOW" 60 40
+    expect_window 320x240+363+144 "after a 60x40 resize"
+    sleep 0.6
+    kill -INT "$GAME_PID"
+    wait_game 5
+    [ "$GAME_STATUS" = 0 ] || fail "SIGINT ended the game with status $GAME_STATUS"
+    grep -qx "window_width = 320" "$E2E_OUT/config/kelvane/settings" && grep -qx "window_height = 240" "$E2E_OUT/config/kelvane/settings" ||
+        fail "saved: $(grep window_ "$E2E_OUT/config/kelvane/settings")"
+    sed -i 's/^window_\(width\|height\) = .*/window_\1 = 120/' "$E2E_OUT/config/kelvane/settings"
+    start_game
+    expect_window 320x240+523+264 "reopened from a 120x120 setting"
+
+    # SIGTERM in play ends it at once with status 0.
+    kill -TERM "$GAME_PID"
+    wait_game 2
+    [ "$GAME_STATUS" = 0 ] || fail "SIGTERM ended the game with status $GAME_STATUS"
+
+    # Under a window manager the switch never shows its white frame behind
+    # the game: the first capture after each F11 is black bars and picture.
+    openbox >/dev/null 2>&1 &
+    local manager=$! white=
+    sleep 1
+    GAME_ARGS=--window start_game
+    for _ in 1 2 3; do
+        key F11 && capture switched && white="$white $(count switched 0 0 1366 768 $WHITE)"
+        sleep 0.7
+        key F11 && capture switched && white="$white $(count switched 0 0 1366 768 $WHITE)"
+        sleep 0.7
+    done
+    [ "$(echo $white | tr ' ' '\n' | sort -n | tail -1)" -lt 20000 ] || fail "white shown while switching:$white"
+    kill -TERM "$GAME_PID" "$manager"
+    wait_game 2
+
+    # Nowhere to keep settings is said once; the display killed under the
+    # game ends it within a second, nonzero, in one line, the table intact.
+    two_scores >"$GAME_DIR/Kelvane.scores"
+    start_game HOME= XDG_CONFIG_HOME=
+    key m m m
+    sleep 0.3
+    kill "$XVFB_PID"
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+    wait_game 1
+    [ "$GAME_STATUS" != 0 ] || fail "a lost display ended the game with status 0"
+    got=$(cat "$E2E_OUT/game.log")
+    [ "$got" = "kelvane: no folder for the settings (neither XDG_CONFIG_HOME nor HOME is set): changes are not saved
+kelvane: lost the connection to the display: the game ends" ] || fail "the game said: $got"
+    cmp -s <(two_scores) "$GAME_DIR/Kelvane.scores" || fail "the score table changed"
 }
 
 declare -F "scenario_${3:-}" >/dev/null || fail "no scenario '${3:-}'"

@@ -104,12 +104,16 @@ TEST_F(Flow, EnterStartsAfreshAndTheLastLevelLeadsBackToTheFirst)
     ASSERT_EQ(Frame(CharEnter), 0);
     const GameState fresh{304 * 256, kStartY, 0, 0, game.currentColor, game.nextColor, 55, 0, 0, 0, 0, 0, 2, 1, 0, 0, 0};
     EXPECT_EQ(std::memcmp(&game, &fresh, sizeof game), 0);
+    Frame(kSpace, 13000);  // fired and flown at once, 1996.8 units straight up: 1996
+    EXPECT_EQ(game.ballY, kStartY - 1996);
     // Not again during a game; and a clock that went backwards is no time.
     board = Board{};
     board.cells[0][0] = {1, InGroup};
     game.popTimer = 5;
     Frame(CharEnter, -40000);
     EXPECT_TRUE(elapsed == 0 && game.popTimer == 5);
+    Frame(0, 499), Frame(0, 999);  // timers count whole 500 us units only
+    EXPECT_EQ(game.popTimer, 4);
     // Level 29 leads on to level 30, and level 30 back to 1; the credits stay.
     for (int32_t level : {28, 29}) {
         board = Board{};

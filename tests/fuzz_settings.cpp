@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string kept;
     SettingsParse(reinterpret_cast<const char*>(data), size, &read, &kept);
     const std::string written = SettingsFormat(read, kept);
-    Settings again{-1, -1, -1, -1, -1};  // every field must come from the text
+    Settings again{-1, -1, -1, -1, -1, -1};  // every field must come from the text
     std::string keptAgain;
     if (SettingsParse(written.data(), written.size(), &again, &keptAgain) != 0 || keptAgain != kept ||
         SettingsFormat(again, keptAgain) != written || kept.size() > 4096)

@@ -9,6 +9,7 @@
 
 #include "flow/Controls.h"
 #include "flow/Game.h"
+#include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
@@ -26,12 +27,18 @@ void Frames(int n = 1) { while (n-- > 0) ASSERT_EQ(GameFrame(), 0); }
 void Push(SDL_Event e, int frames = 1) { e.window.windowID = SDL_GetWindowID(MainWindow), SDL_PushEvent(&e), Frames(frames); }
 void Key(SDL_Keycode sym) { SDL_Event e{SDL_KEYDOWN}; e.key.keysym.sym = sym, Push(e); }
 void Type(const char* text) { SDL_Event e{SDL_TEXTINPUT}; SDL_strlcpy(e.text.text, text, 32), Push(e); }
-void MoveTo(float x, float y)  // to a picture pixel; motion comes in window pixels
+// Motion to a picture pixel, in window pixels: by the pointer itself (moved;
+// the warp's own event, sent to no window here, is replaced), or as the
+// window reports it when it changes under a pointer lying still.
+void MoveTo(float x, float y, bool moved = true)
 {
     SDL_Event e{SDL_MOUSEMOTION};
     int w = 0, h = 0;  // the 4:3 desktop is filled
     SDL_GetRendererOutputSize(DisplayRenderer, &w, &h);
-    e.motion.x = int((x + .5) * w / 640), e.motion.y = int((y + .5) * h / 480), Push(e);
+    e.motion.x = int((x + .5) * w / 640), e.motion.y = int((y + .5) * h / 480);
+    if (moved)
+        SDL_WarpMouseInWindow(MainWindow, e.motion.x, e.motion.y), SDL_FlushEvent(SDL_MOUSEMOTION);
+    Push(e);
 }
 
 class Controls : public testing::Test {
@@ -41,7 +48,7 @@ protected:
         setenv("XDG_CONFIG_HOME", testing::TempDir().c_str(), 1);  // where changed settings are kept
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");  // the dummy window never has the focus
-        PlatformStart(640, 480), ControlsStart(), SoundStart();
+        ScenePrepare(), PlatformStart(640, 480), ControlsStart(), SoundStart();  // as the game starts: the title's thread too
         GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : 16667; };
         GamePaused = 0, GameSettings = Settings{}, MouseSetAside(), NewGame();
         SDL_PumpEvents(), SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);  // the devices found at the start
@@ -65,8 +72,12 @@ TEST_F(Controls, MouseAimReachesEveryStepSweepsTheArcInARowAndWaitsToBeMoved)
     game.playing = 1;
     MoveTo(500, 100), MoveTo(503, 104);  // the window appearing under the pointer, a nudge
     EXPECT_TRUE(game.aimAngle == 0 && SDL_ShowCursor(SDL_QUERY) == SDL_DISABLE);
+    MoveTo(300, 200, false), MoveTo(120, 250, false);  // the window switching or moving
+    EXPECT_TRUE(game.aimAngle == 0 && SDL_ShowCursor(SDL_QUERY) == SDL_DISABLE);
     MoveTo(100, 300);
     EXPECT_TRUE(game.aimAngle == MouseAimAngle(100, 300) && SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE);
+    MoveTo(400, 100, false);
+    EXPECT_EQ(game.aimAngle, MouseAimAngle(100, 300));
     SDL_Event click{SDL_MOUSEBUTTONDOWN};
     click.button.button = SDL_BUTTON_LEFT, Push(click);
     EXPECT_EQ(game.ballInFlight, 1);
@@ -134,7 +145,8 @@ TEST_F(Controls, PauseHoldsEverythingThroughAFocusLossAndVolumeKeysStepAndMute)
     EXPECT_TRUE(GamePaused == 0 && Mix_Paused(-1) == 0 && game.ballY < held.ballY);
     // Ten steps up and down, held at both ends; M mutes and unmutes.
     for (auto [key, volume, muted, mixer] : {std::tuple{"-", 9, 0, 115}, {"m", 9, 1, 0}, {"M", 9, 0, 115},
-                                              {"+", 10, 0, 128}, {"=", 10, 0, 128}, {"m", 10, 1, 0}, {"-", 9, 0, 115}}) {
+                                              {"+", 10, 0, 128}, {"=", 10, 0, 128}, {"m", 10, 1, 0}, {"-", 9, 1, 0},
+                                              {"+", 10, 0, 128}}) {
         Type(key);
         EXPECT_TRUE(GameSettings.volume == volume && GameSettings.muted == muted) << key;
         EXPECT_EQ(Mix_MasterVolume(-1), mixer) << key;

@@ -84,10 +84,10 @@ TEST_F(SettingsFile, CommandLineChoicesHoldForTheRunWhileChangesInPlayAreKept)
     SettingsStartRun();
     EXPECT_EQ(Fields(GameSettings), "0 0x0 7 1 whole");
     GameSettings.volume = 4;
-    SettingsChanged();
+    SettingsSave();
     EXPECT_EQ(Saved(), "1 0x0 4 0future = 1\n") << "the options are not written back";
     GameSettings.muted = 0, GameSettings.fullscreen = 1, GameSettings.windowWidth = 800, GameSettings.windowHeight = 600;
-    SettingsChanged();
+    SettingsSave();
     EXPECT_EQ(Saved(), "1 800x600 4 0future = 1\n");
 }
 
@@ -115,7 +115,7 @@ TEST_F(SettingsFile, MissingGarbledUnreadableAndUnwritableFilesAndFoldersGiveDef
     SettingsLoad();
     CaptureStderr();
     for (int volume : {3, 5})
-        GameSettings.volume = volume, SettingsChanged(), SaveScores();
+        GameSettings.volume = volume, SettingsSave(), SaveScores();
     EXPECT_EQ(GetCapturedStderr(), "kelvane: cannot save the settings in " + file + " (Not a directory)\n" +
                                        "kelvane: cannot save scores or screenshots in " + folder + "/data/kelvane/: Not a directory\n");
     EXPECT_FALSE(fs::exists("Kelvane.scores") || fs::exists("Kelvane.scores.tmp"));

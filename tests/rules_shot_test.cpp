@@ -36,6 +36,15 @@ TEST_F(RulesTest, WallsReflectSnappingPicksTheNearestCellAndResolvesTheShot) {
     EXPECT_EQ(V({board.cells[10][0].color, game.loseTimer, game.popTimer, board.cells[9][1].mark}), V({1, kLoseTime, 0, Loose}));
 }
 
+// 2150 flies as two steps of 1075; at the steepest angles one such step goes
+// 1066 across (-1067 to the left: both components round down) and 101 up.
+TEST_F(RulesTest, FlightStepsAndTheirRounding) {
+    for (auto [angle, d, dx, dy] : {std::tuple{0, 2150, 0, 2150}, {338, 1075, 1066, 101}, {1102, 2150, -2134, 202}}) {
+        placeBall(304, 391), game.flightAngle = angle, MoveBall(d);
+        EXPECT_EQ(V({game.ballX, game.ballY}), V({304 * 256 + dx, 391 * 256 - dy})) << angle << " by " << d;
+    }
+}
+
 // A ball bitmap of another size than the game was made for is fatal, not drawn wrong.
 TEST(GameImages, FatalWhenTheBallIsNotTheBitmapsSize) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
