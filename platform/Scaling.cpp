@@ -27,8 +27,7 @@ PictureBox PictureBoxOn(int32_t outWidth, int32_t outHeight, int32_t width, int3
     return box;
 }
 
-void PictureBoxPoint(const PictureBox& box, int32_t width, int32_t height, double x, double y, int32_t* px,
-                     int32_t* py)
+void PictureBoxPoint(const PictureBox& box, int32_t width, int32_t height, double x, double y, int32_t* px, int32_t* py)
 {
     if (box.w <= 0 || box.h <= 0) {
         *px = *py = 0;
@@ -123,8 +122,8 @@ int32_t EnlargerChanged(Enlarger* e, const uint32_t* picture, int32_t pitch, boo
     return first < 0 ? 0 : last - first + 1;
 }
 
-void EnlargerDraw(Enlarger* e, const uint32_t* picture, int32_t pitch, int32_t firstRow, int32_t rows,
-                  uint32_t* out, int32_t outPitch)
+void EnlargerDraw(Enlarger* e, const uint32_t* picture, int32_t pitch, int32_t firstRow, int32_t rows, uint32_t* out,
+                  int32_t outPitch)
 {
     const size_t w = size_t(e->box.w);
     const ScaleTap* above = nullptr;  // the taps of the row just drawn

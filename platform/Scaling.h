@@ -66,5 +66,5 @@ int32_t EnlargerChanged(Enlarger* e, const uint32_t* picture, int32_t pitch, boo
 
 // Draws output rows firstRow .. firstRow + rows - 1 of the enlarged picture
 // into out (the first of them; outPitch in pixels).
-void EnlargerDraw(Enlarger* e, const uint32_t* picture, int32_t pitch, int32_t firstRow, int32_t rows,
-                  uint32_t* out, int32_t outPitch);
+void EnlargerDraw(Enlarger* e, const uint32_t* picture, int32_t pitch, int32_t firstRow, int32_t rows, uint32_t* out,
+                  int32_t outPitch);

@@ -16,7 +16,9 @@
 #include <cstdlib>
 #include <vector>
 
-struct Rgb { int c[3]; };
+struct Rgb {
+    int c[3];
+};
 
 static std::vector<Rgb> load(const char* path, size_t pixels)
 {

@@ -31,7 +31,7 @@ void SDL_RenderPresent(SDL_Renderer* renderer)
     if (real == NULL)
         real = (void (*)(SDL_Renderer*))dlsym(RTLD_NEXT, "SDL_RenderPresent");
     real(renderer);
-    static int frames = -2;  /* -2: not looked up yet, -1: not asked for */
+    static int frames = -2; /* -2: not looked up yet, -1: not asked for */
     if (frames == -2) {
         const char* path = getenv("PROBE_FRAMES");
         frames = path != NULL ? open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
