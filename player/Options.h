@@ -10,6 +10,8 @@
 struct Options {
     int fullscreen = -1;
     int muted = -1;
+    const char* replay = nullptr;       // --replay FILE: watch a recorded game
+    const char* checkReplay = nullptr;  // --check-replay FILE: check one, no window
 };
 
 // Reads argv[1..argc-1] in GNU style. Returns -1 when the game should run,
