@@ -48,6 +48,8 @@ struct Playback {
 
 Playback* current;
 
+void compareCheckpoints(Playback* p);
+
 // Where the game stood when the recording began, then Enter's NewGame.
 void begin(Playback* p)
 {
@@ -64,6 +66,7 @@ void begin(Playback* p)
     game.playing = 1;
     ReplayActive = 1;
     current = p;
+    compareCheckpoints(p);  // the first is the new game's
 }
 
 void compareCheckpoints(Playback* p)
@@ -259,10 +262,30 @@ bool findRanked(int32_t rank, Replay* replay)
 
 }  // namespace
 
-int ReplayCheckFile(const char* path, std::FILE* out, std::FILE* err)
+int ReplayCheck(const Replay& replay, std::FILE* out)
 {
     Playback p;
-    const std::string problem = ReplayLoad(path, &p.replay);
+    p.replay = replay;
+    const int32_t drawing = ReplayDrawing;
+    ReplayDrawing = 0;
+    begin(&p);
+    while (!over(p))
+        step(&p);
+    const std::string wrong = verdict(p);
+    std::fprintf(out, "score %d, level %d, frames %zu\n", int(game.score), int(game.levelIndex + 1),
+                 p.replay.frames.size());
+    if (!wrong.empty())
+        std::fprintf(out, "%s\n", wrong.c_str());
+    ReplayActive = 0;
+    ReplayDrawing = drawing;
+    current = nullptr;
+    return wrong.empty() ? 0 : 1;
+}
+
+int ReplayCheckFile(const char* path, std::FILE* out, std::FILE* err)
+{
+    Replay replay;
+    const std::string problem = ReplayLoad(path, &replay);
     if (!problem.empty()) {
         std::fprintf(err, "kelvane: %s: %s\n", path, problem.c_str());
         return 2;
@@ -275,16 +298,7 @@ int ReplayCheckFile(const char* path, std::FILE* out, std::FILE* err)
     }
     CreateGameImages();
     LoadGameImages();
-    ReplayDrawing = 0;
-    begin(&p);
-    while (!over(p))
-        step(&p);
-    const std::string wrong = verdict(p);
-    std::fprintf(out, "score %d, level %d, frames %zu\n", int(game.score), int(game.levelIndex + 1),
-                 p.replay.frames.size());
-    if (!wrong.empty())
-        std::fprintf(out, "%s\n", wrong.c_str());
-    return wrong.empty() ? 0 : 1;
+    return ReplayCheck(replay, out);
 }
 
 int ReplayWatchFile(const char* path)

@@ -11,11 +11,16 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "player/ReplayFile.h"
+
 // --check-replay: plays the file as fast as it goes, with no window or
 // sound, and prints "score S, level L, frames F" on out. 0 when the game
 // went as recorded; 1 when it diverged (where, on out); 2 when the file is
 // not a sound recording (the problem in one line on err).
 int ReplayCheckFile(const char* path, std::FILE* out, std::FILE* err);
+
+// The same for a recording in memory, once the images are made: 0 or 1.
+int ReplayCheck(const Replay& replay, std::FILE* out);
 
 // --replay: shows the file's game in the game's window with its sounds;
 // Space or P pauses, Right and Left change the speed (1x, 2x, 4x, 8x), F10
