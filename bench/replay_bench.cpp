@@ -45,8 +45,8 @@ Replay tenMinuteGame(int32_t hertz)
         in.character = f % hertz == 0 ? ' ' : 0;
         in.aim = f % (hertz * 7) < hertz / 4 ? 1200 + f % 200 : kNoAim;
         replay.frames.push_back(in);
-        if (f % kCheckpointFrames == 0)
-            replay.checkpoints.push_back({uint32_t(f), f * 3, f / 20000, noise.next()});
+        if (uint32_t(f) % kCheckpointFrames == 0)
+            replay.checkpoints.push_back({uint32_t(f), f * 3, f / 20000, uint32_t(noise.next())});
     }
     return replay;
 }

@@ -176,9 +176,15 @@ struct Reader {
         bad = true;
         return 0;
     }
+    // Kept within +-2^40, so that sums of them cannot overflow before the
+    // value they make is checked.
     int64_t signedVarint()
     {
         const uint64_t v = varint();
+        if (v >> 41 != 0) {
+            bad = true;
+            return 0;
+        }
         return int64_t(v >> 1) ^ -int64_t(v & 1);
     }
     // A value that must lie in lo..hi.
@@ -286,7 +292,8 @@ std::string readHeader(const uint8_t* h, size_t size, Replay* replay)
     const bool sane = replay->gameVersion[sizeof replay->gameVersion - 1] == 0 &&
                       replay->name[kReplayNameSize - 1] == 0 && replay->score >= 0 && replay->level >= 0 &&
                       replay->level < kLevelCount && replay->rank >= -1 && replay->rank < 10 &&
-                      replay->aimRepeat >= 0 && replay->aimRepeat <= 1000 &&
+                      replay->aimRepeat >= 0 && replay->aimRepeat <= 1000 && replay->draws <= kReplayMaxDraws &&
+                      replay->stickRemainder > INT32_MIN && replay->stickRemainder < INT32_MAX &&
                       get(h + kAtFrames, 4) <= kReplayMaxFrames && get(h + kAtCheckpoints, 4) <= kReplayMaxFrames &&
                       get(h + kAtBodySize, 4) <= kReplayMaxBody;
     return sane ? "" : "damaged header";

@@ -24,6 +24,9 @@ inline constexpr int32_t kReplayNameSize = 16;        // the name, NUL-padded
 // size cannot make the reader allocate without bound.
 inline constexpr uint32_t kReplayMaxFrames = 24u * 3600u * 144u;
 inline constexpr uint32_t kReplayMaxBody = 64u << 20;
+// Draws since the seed: a long session's worth; more would take the reader
+// minutes to catch up with.
+inline constexpr uint64_t kReplayMaxDraws = uint64_t{1} << 32;
 
 // The game's state at a frame: what a replay must agree with.
 struct ReplayCheckpoint {
