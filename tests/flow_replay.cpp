@@ -156,7 +156,7 @@ TEST_F(Replays, TheFileKeepsEveryValueExactly)
     Replay replay;
     std::strcpy(replay.gameVersion, "9.8.7");
     std::strcpy(replay.name, "Twelve chars");
-    replay.seed = 0xFFFFFFFFu, replay.draws = 1ull << 40, replay.date = -5, replay.aimRepeat = 30;
+    replay.seed = 0xFFFFFFFFu, replay.draws = kReplayMaxDraws, replay.date = -5, replay.aimRepeat = 30;
     replay.stickRemainder = -866624999, replay.score = INT32_MAX, replay.level = 29, replay.checksum = 0xDEADBEEF;
     replay.rank = 9;
     replay.table.assign(kReplayTableSize, 'x');
