@@ -267,6 +267,10 @@ void decodeCheckpoints(Reader* r, uint32_t count, Replay* replay)
 
 std::string readHeader(const uint8_t* h, size_t size, Replay* replay)
 {
+    if (size == 0)
+        return "empty file";
+    if (size < sizeof kMagic && std::memcmp(h, kMagic, size) == 0)
+        return "truncated header";
     if (size < sizeof kMagic || std::memcmp(h, kMagic, sizeof kMagic) != 0)
         return "not a Kelvane recording";
     if (size < kAtGameVersion)

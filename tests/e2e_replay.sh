@@ -44,7 +44,11 @@ sleep 1.5
 key Left Left space
 sleep 1.5
 key Right Right Right Up space
-sleep 2.5
+sleep 1.5
+for x in 500 420 260 330; do
+    xdotool mousemove --window "$WINDOW" $x 150 sleep 0.2 click 1 sleep 1.2
+done
+sleep 1
 screenshot played
 score=$(text played 4 36 9 $WHITE | tr -d ' ')
 key Escape
@@ -55,9 +59,15 @@ out=$("$E2E_BIN" --check-replay "$last") || fail "--check-replay: status $?: $ou
 [[ $out =~ ^score\ $score,\ level\ 1,\ frames\ [0-9]+$ ]] || fail "--check-replay says '$out', the game showed $score"
 note "$(stat -c %s "$last") bytes: $out"
 
-# Watched from another folder: the same last picture, then Esc ends it.
+# Watched from another folder, paused at once and sped up to 4x: the same
+# last picture, then Esc ends it.
 GAME_ARGS="--replay $last" start_game
-until_shown 516 4 "Replay 1x - end"
+key space
+until_shown 492 4 "Replay 1x - paused"
+key Right Right
+until_shown 492 4 "Replay 4x - paused"
+key p
+until_shown 516 4 "Replay 4x - end"
 screenshot watched
 same_outside_overlay played watched
 key Escape
@@ -105,3 +115,4 @@ capture title-again
 key Escape
 wait_game 10
 cmp -s "$GAME_DIR/replays/rank-01.kvr" "$GAME_DIR/replays/last.kvr" || fail "last.kvr is not the ranked game"
+note "passed"
