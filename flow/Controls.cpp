@@ -65,6 +65,16 @@ static void changeVolume(int32_t character)
     Stopwatch(&volumeShownAt, 0);
 }
 
+// C puts the colour marks on the balls and takes them off again; the scene
+// sees the setting change and draws the next frame anew.
+static void switchMarks(int32_t character)
+{
+    if (character != 'c' && character != 'C')
+        return;
+    GameSettings.marks = !GameSettings.marks;
+    SettingsChanged();
+}
+
 static int pauseAsked(const FrameInput& input)
 {
     return input.keyCode == KeyPause || input.character == 'p' || input.character == 'P' ||
@@ -88,6 +98,7 @@ static void turnByStick(int32_t stick)
 int32_t ControlsMachine(const FrameInput& input)
 {
     changeVolume(input.character);
+    switchMarks(input.character);
     if (game.playing != 0 && pauseAsked(input)) {
         GamePaused = !GamePaused;
         SoundPause(GamePaused);

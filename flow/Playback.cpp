@@ -173,10 +173,10 @@ int32_t watch(Playback* p)
             return c == CharEscape || p->stop != 0;
         if (live.keyCode == KeyF10)
             SaveScreenshot();
-        if (c == 'm' || c == 'M' || c == '+' || c == '=' || c == '-') {
-            FrameInput volume;
-            volume.character = c;
-            ControlsMachine(volume);  // the watcher's volume; no game runs here to pause
+        if (c == 'm' || c == 'M' || c == '+' || c == '=' || c == '-' || c == 'c' || c == 'C') {
+            FrameInput own;
+            own.character = c;
+            ControlsMachine(own);  // the watcher's volume and marks; no game runs here to pause
         }
         if (ended)
             continue;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gfx/BallMarks.h"
 #include "gfx/GameImages.h"
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
@@ -75,13 +76,21 @@ static void drawStatus()
     DrawFontText(screen, number, kStatusX, kCreditsY, kTextColour);
 }
 
+// The strip the coloured balls come from: with the colour marks on, every
+// ball of a colour (on the board, on the cannon, beside it, in flight,
+// fading, dropping, sliding in) carries that colour's mark.
+static Image* stripShown()
+{
+    return GameSettings.marks ? &markedStrip : &ballStrip;
+}
+
 // Strip cell k: the ball ready-tinted with BallPalette[k]. Cell 0 is all
 // black and draws nothing; an index beyond the strip draws nothing either.
 static void drawStripBall(int32_t k, int32_t x, int32_t y)
 {
     if (k < 0 || k > kColorCount)
         return;
-    ImageBlitKeyed(&ballStrip, k * ballImage.width, 0, &ScreenImage, x, y, ballImage.width, ballImage.height);
+    ImageBlitKeyed(stripShown(), k * ballImage.width, 0, &ScreenImage, x, y, ballImage.width, ballImage.height);
 }
 
 static bool isBall(int32_t k)
@@ -108,7 +117,7 @@ static void drawBoardPopping()
             }
             if (cell.mark == Loose)
                 y += drop;
-            ImageBlendKeyed(&ballStrip, cell.color * ballImage.width, 0, &ScreenImage, x, y, ballImage.width,
+            ImageBlendKeyed(stripShown(), cell.color * ballImage.width, 0, &ScreenImage, x, y, ballImage.width,
                             ballImage.height, weight);
         }
     }
@@ -151,21 +160,28 @@ static uint32_t loseColour(uint32_t colour)
 
 // The lose effect tints the plain ball for each colour. Balls never overlap,
 // so the board is drawn colour by colour and each tint is made once a frame
-// rather than once a ball.
+// rather than once a ball. The colour marks stay on the greyed balls: they
+// still tell which balls were which, so with them on every colour's ball is
+// made anew.
 static void drawBoardGreying()
 {
     uint32_t tinted = 0;
     bool haveTint = false;
+    const bool marks = GameSettings.marks != 0;
     for (int32_t k = 1; k <= kColorCount; k++) {
         uint32_t colour = loseColour(BallPalette[k]);
+        bool madeForK = false;
         for (int32_t r = 0; r < kBoardRows; r++) {
             for (int32_t c = 0; c <= RowLastColumn(r); c++) {
                 if (board.cells[r][c].color != k)
                     continue;
-                if (!haveTint || tinted != colour) {
+                if (!haveTint || tinted != colour || (marks && !madeForK)) {
                     ImageTint(&ballImage, &tintImage, colour);
+                    if (marks)
+                        MarkBall(&tintImage, 0, k);
                     tinted = colour;
                     haveTint = true;
+                    madeForK = true;
                 }
                 int32_t x, y, w, h;
                 GetCellRect(c, r, &x, &y, &w, &h);

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "gfx/BallMarks.h"
+
 // The picture every frame is drawn into. It lives with the kit so that the
 // rules' geometry reads its size without the platform shell; the display
 // lends it the back buffer at start-up.
@@ -13,6 +15,7 @@ Image backImage;
 Image ballImage;
 Image tintImage;
 Image ballStrip;
+Image markedStrip;
 Image cannonImage;
 Image cannonTurnImage;
 uint32_t gameImagesVersion;
@@ -44,6 +47,7 @@ void CreateGameImages() {
     require(ImageCreate(&ballImage, "MyBallBitmap", 0, 0, 1));
     require(ImageCreate(&tintImage, nullptr, ballImage.width, ballImage.height, 0));
     require(ImageCreate(&ballStrip, nullptr, kStripCells * ballImage.width, ballImage.height, 0));
+    require(ImageCreate(&markedStrip, nullptr, ballStrip.width, ballStrip.height, 0));
     require(ImageCreate(&cannonImage, "MyCannonBitmap", 0, 0, 1));
     require(ImageCreate(&cannonTurnImage, nullptr, cannonImage.width, cannonImage.height, 0));
     gameImagesVersion++;
@@ -58,6 +62,11 @@ void LoadGameImages() {
         ImageTint(&ballImage, &tintImage, BallPalette[i]);
         ImageBlit(&tintImage, 0, 0, &ballStrip, i * ballImage.width, 0, tintImage.width, tintImage.height);
     }
+    // The marked balls are the tinted ones with the marks painted over; the
+    // empty cell stays empty.
+    ImageBlit(&ballStrip, 0, 0, &markedStrip, 0, 0, ballStrip.width, ballStrip.height);
+    for (int32_t i = 1; i < kStripCells; i++)
+        MarkBall(&markedStrip, i * ballImage.width, i);
     gameImagesVersion++;
 }
 
@@ -66,6 +75,7 @@ void RestoreGameImages() {
     ImageRestore(&ballImage);
     ImageRestore(&tintImage);
     ImageRestore(&ballStrip);
+    ImageRestore(&markedStrip);
     ImageRestore(&cannonImage);
     ImageRestore(&cannonTurnImage);
 }
@@ -81,6 +91,7 @@ void ReleaseGameImages() {
     releaseIfMade(&ballImage);
     releaseIfMade(&tintImage);
     releaseIfMade(&ballStrip);
+    releaseIfMade(&markedStrip);
     releaseIfMade(&cannonImage);
     releaseIfMade(&cannonTurnImage);
 }

@@ -1,5 +1,5 @@
-// GameImages.h -- the game's six images besides the screen: three pictures
-// from the program's bitmaps and three it builds itself. Created and loaded at
+// GameImages.h -- the game's seven images besides the screen: three pictures
+// from the program's bitmaps and four it builds itself. Created and loaded at
 // start-up, restored and reloaded on re-activation, released at exit.
 #pragma once
 
@@ -15,6 +15,7 @@ extern Image backImage;        // "MyBackBitmap", 640 x 480: the playfield backg
 extern Image ballImage;        // "MyBallBitmap", 32 x 32: the plain grey ball
 extern Image tintImage;        // ballImage's size: scratch for one tinted ball
 extern Image ballStrip;        // 9 ball widths x ball height: cell i tinted with BallPalette[i]
+extern Image markedStrip;      // ballStrip's size: cell i with colour i's mark on it (gfx/BallMarks.h)
 extern Image cannonImage;      // "MyCannonBitmap", 184 x 184: the cannon pointing up
 extern Image cannonTurnImage;  // cannonImage's size: the cannon turned by the scene
 
@@ -30,6 +31,6 @@ extern Image ScreenImage;
 // Each ends the process with exit status 1, silently, when an image cannot be
 // created or loaded.
 void CreateGameImages();
-void LoadGameImages();      // pictures, then ballStrip rebuilt from ballImage
+void LoadGameImages();      // pictures, then ballStrip and markedStrip rebuilt from ballImage
 void RestoreGameImages();   // gives back lost surfaces (not their pixels)
 void ReleaseGameImages();   // skips images without a surface

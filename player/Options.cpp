@@ -12,6 +12,7 @@ static const char kUsage[] =
     "      --fullscreen  start in full screen (the default)\n"
     "      --window      start in a window\n"
     "      --mute        start with the sound muted\n"
+    "      --marks       mark each ball colour with a shape of its own\n"
     "      --replay FILE watch a recorded game (.kvr) in the window\n"
     "      --check-replay FILE\n"
     "                    replay a recorded game without a window, print its\n"
@@ -29,6 +30,7 @@ static const char kUsage[] =
     "  Space             fire\n"
     "  P, Pause          pause and carry on\n"
     "  M                 mute and unmute\n"
+    "  C                 colour marks on and off (also on the title screen)\n"
     "  +, -              sound louder, softer\n"
     "  F11, Alt+Enter    switch between full screen and a window\n"
     "  F10               save a screenshot (Saved-Screen-0.bmp)\n"
@@ -83,6 +85,8 @@ int ParseOptions(int argc, char** argv, Options* options, std::FILE* out, std::F
             std::fprintf(err, "kelvane: option '%s' requires an argument\n", arg);
             std::fputs(kUsage, err);
             return 2;
+        } else if (std::strcmp(arg, "--marks") == 0) {
+            options->marks = 1;
         } else {
             if (arg[0] == '-')
                 std::fprintf(err, "kelvane: unrecognized option '%s'\n", arg);
@@ -101,4 +105,6 @@ void ApplyOptions(const Options& options, Settings* settings)
         settings->fullscreen = options.fullscreen;
     if (options.muted >= 0)
         settings->muted = options.muted;
+    if (options.marks >= 0)
+        settings->marks = options.marks;
 }

@@ -12,6 +12,7 @@ struct Options {
     int muted = -1;
     const char* replay = nullptr;       // --replay FILE: watch a recorded game
     const char* checkReplay = nullptr;  // --check-replay FILE: check one, no window
+    int marks = -1;
 };
 
 // Reads argv[1..argc-1] in GNU style. Returns -1 when the game should run,

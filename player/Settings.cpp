@@ -51,6 +51,7 @@ static constexpr Field kFields[] = {
     {"window_height", &Settings::windowHeight, Kind::WindowSize},
     {"volume", &Settings::volume, Kind::Volume},
     {"muted", &Settings::muted, Kind::YesNo},
+    {"marks", &Settings::marks, Kind::YesNo},
 };
 
 static std::string_view trim(std::string_view s)

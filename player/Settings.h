@@ -1,5 +1,5 @@
 // Settings.h -- the player's choices that are kept between runs: window or
-// full screen, the window's size, the volume and the mute.
+// full screen, the window's size, the volume, the mute and the colour marks.
 //
 // GameSettings holds the choices in force for this run: the settings file's,
 // then the command line's on top. Whoever changes a choice during play sets
@@ -29,6 +29,7 @@ struct Settings {
     int32_t windowHeight = 0;
     int32_t volume = kVolumeSteps;  // 0 (silence) .. kVolumeSteps
     int32_t muted = 0;
+    int32_t marks = 0;         // 1 draws each ball colour's mark on its balls
 };
 
 extern Settings GameSettings;

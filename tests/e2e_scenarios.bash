@@ -3,7 +3,8 @@
 #   bash tests/e2e_scenarios.bash <path to kelvane> <scratch dir> SCENARIO
 #
 #   play       the attract screen of a first start, a game started and a
-#              shot settled, F10 replacing the screenshot, Esc exiting 0
+#              shot settled, F10 replacing the screenshot, Esc exiting 0;
+#              the title screen's balls with the colour marks, and C
 #   faults     no sound device, a pipe as the score file
 #   read_only  a whole game against a table on file in a folder nothing can
 #              be written to
@@ -115,6 +116,48 @@ scenario_play() {
     expect_exit "in a game"
     folder_holds "Saved-Screen-0.bmp kelvane replays "
     [ "$(ls "$GAME_DIR/replays")" = last.kvr ] || fail "the recordings: $(ls "$GAME_DIR/replays")"
+
+    # --marks: each ball on the title screen carries its colour's mark; C
+    # takes the marks off (and keeps that), leaving the plain tinted balls.
+    new_folder marks
+    GAME_ARGS=--marks start_game
+    screenshot marks-on
+    key c
+    sleep 0.5
+    screenshot marks-off
+    grep -qx "marks = no" "$E2E_OUT/config/kelvane/settings" || fail "C did not keep the marks off"
+    expect_exit marks
+    local found
+    found=$(marks_apart "$E2E_OUT/marks-on.bmp" "$E2E_OUT/marks-off.bmp") || fail "marks: $found"
+    note "marks: $found"
+}
+
+# marks_apart ON.bmp OFF.bmp: the board's balls (rows above the death line)
+# told by colour in OFF, where every ball is the plain ball tinted; in ON
+# the balls of a colour are alike, each colour shows a mark, and any two
+# colours differ by more than 48 levels of luma on 40 or more pixels of the
+# disc of radius 13.5 about the ball's centre.
+marks_apart() {
+    python3 - "$@" <<'EOF'
+import struct, sys
+def picture(name):
+    b = open(name, 'rb').read()
+    return lambda x, y: struct.unpack_from('<I', b, 54 + 4 * ((479 - y) * 640 + x))[0] & 0xFFFFFF
+on, off = picture(sys.argv[1]), picture(sys.argv[2])
+palette = [0x0000FF, 0x00FF00, 0xFF0000, 0xFF00FF, 0x00FFFF, 0xFFFF00, 0xFFFFFF, 0xFFA000]
+tints = {sum((g * (c >> s & 255) >> 8) << s for s in (16, 8, 0)): k + 1 for k, c in enumerate(palette) for g in range(56, 256)}
+disc = [(i, j) for j in range(32) for i in range(32) if (i - 15) ** 2 + (j - 15) ** 2 <= 182]
+luma = lambda p: 0.299 * (p >> 16) + 0.587 * (p >> 8 & 255) + 0.114 * (p & 255)
+shown, wrong = {}, []
+for x, y in [(192 + 32 * c + 16 * (r & 1), 55 + 28 * r) for r in range(10) for c in range(8 - (r & 1))]:
+    kinds, ball = {tints.get(off(x + i, y + j)) for i, j in disc}, [on(x + i, y + j) for i, j in disc]
+    k = kinds.pop() if len(kinds) == 1 else 0  # 0: not the plain ball tinted
+    if k is not None and (k == 0 or shown.setdefault(k, ball) != ball or sum(p != off(x + i, y + j) for p, (i, j) in zip(ball, disc)) < 20):
+        wrong.append(f"the ball of colour {k} at ({x}, {y})")
+wrong += [f"colours {a} and {b}" for a in shown for b in shown if a < b and sum(abs(luma(p) - luma(q)) > 48 for p, q in zip(shown[a], shown[b])) < 40]
+print(" ".join(wrong) or f"colours {sorted(shown)} apart")
+sys.exit(len(wrong) > 0 or len(shown) < 2)
+EOF
 }
 
 scenario_faults() {
@@ -253,7 +296,7 @@ whole_pixels() {
 # in the settings; the window opens at the largest whole multiple of the
 # picture, every screen pixel is the picture's in whole k x k blocks.
 scenario_window() {
-    "$E2E_BIN" --help | grep -q -- "--window" || fail "--help does not show the options"
+    "$E2E_BIN" --help | grep -q -- "--window" && "$E2E_BIN" --help | grep -q -- "--marks" || fail "--help does not show the options"
     "$E2E_BIN" --version | grep -qx "Kelvane [0-9.]*" || fail "--version does not say the version"
     for wrong in --bogus stray; do
         "$E2E_BIN" $wrong 2>&1 >"$E2E_OUT/wrong.out" | sed -n "1{/^kelvane: .* '$wrong'$/!q1};2{/^Usage: /!q1}" ||

@@ -20,6 +20,7 @@
 #include "gfx/Rotate.h"
 #include "gfx/Text.h"
 #include "platform/Events.h"
+#include "player/Settings.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
 #include "rules/Shot.h"
@@ -198,7 +199,9 @@ protected:
         board = Board{};
         game.playing = 1;
         ImageClear(&ScreenImage, 0x010203);  // nothing of an earlier frame may survive
+        GameSettings.marks = 0;
     }
+    void TearDown() override { GameSettings.marks = 0, Flow::TearDown(); }
     static uint32_t screen(int32_t x, int32_t y) { return PixelAt(&ScreenImage, x, y); }
     // Pixels of the rectangle that differ from the background.
     static int changed(int32_t l, int32_t t, int32_t r, int32_t b)
@@ -317,6 +320,41 @@ TEST_F(Scene, EffectsPopFadeAndDropSlideRevealRowsLoseTurnsGrey)
         }
         EXPECT_EQ(hidden(4, kNextX, kNextY) && hidden(5, kBallX, kBallY), timer > 0) << timer;
     }
+}
+
+// C in a game (or on the title screen) puts the colour marks on; at once
+// (nothing else changed) every coloured ball comes from the marked strip:
+// board, next (and flying) ball, the pop's fade. In the grey fade the marks
+// still tell apart two colours that are one grey without them.
+TEST_F(Scene, ColourMarksOnEveryBallAndThroughTheGreyFade)
+{
+    auto marked = [](int32_t k, int32_t x, int32_t y) { return mismatches(x, y, &markedStrip, 32 * k, 0); };
+    game.nextColor = 2, game.currentColor = 6, game.ballX = 300 * 256, game.ballY = 200 * 256;
+    put(0, 0, 3), put(2, 0, 3), put(1, 0, 4, InGroup);
+    DrawScene();
+    game.popTimer = kPopTime;  // the frame's time runs the pop down a little
+    Frame('c');
+    EXPECT_EQ(GameSettings.marks, 1);
+    game.popTimer = kPopTime;
+    DrawScene();
+    EXPECT_EQ(marked(3, cellX(0, 0), cellY(0)) + marked(3, cellX(2, 0), cellY(0)) + marked(4, cellX(1, 0), cellY(0)) +
+                  marked(2, kNextX, kNextY), 0);
+
+    // Red and magenta, wholly grey: they differ with the marks, not without.
+    game.popTimer = 0, game.loseTimer = 7168;
+    put(1, 0, 0), put(2, 0, 4);
+    auto apart = [] {
+        int n = 0;
+        for (int32_t i = 0; i < 32 * 32; i++)
+            n += PixelAt(&ballImage, i % 32, i / 32) != 0 &&
+                 screen(cellX(0, 0) + i % 32, cellY(0) + i / 32) != screen(cellX(2, 0) + i % 32, cellY(0) + i / 32);
+        return n;
+    };
+    DrawScene();
+    const int withMarks = apart();
+    GameSettings.marks = 0;
+    DrawScene();
+    EXPECT_TRUE(withMarks >= 40 && apart() == 0) << withMarks;
 }
 
 // The table with its highlight, a line without its NUL shown up to the
