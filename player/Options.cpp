@@ -15,6 +15,11 @@ static const char kUsage[] =
     "      --window      start in a window\n"
     "      --mute        start with the sound muted\n"
     "      --marks       mark each ball colour with a shape of its own\n"
+    "      --replay FILE watch a recorded game (.kvr) in the window\n"
+    "      --check-replay FILE\n"
+    "                    replay a recorded game without a window, print its\n"
+    "                    score, level and frames; exit 1 if it does not play\n"
+    "                    out as recorded, 2 if the file is damaged\n"
     "  -h, --help        show this help and exit\n"
     "      --version     show the version and exit\n"
     "      --            end of the options\n"
@@ -33,6 +38,10 @@ static const char kUsage[] =
     "  F11, Alt+Enter    switch between full screen and a window\n"
     "  F10               save a screenshot (Saved-Screen-0.bmp)\n"
     "  Esc               quit\n"
+    "  1..9, 0           on the title screen: watch the game behind that rank\n"
+    "Watching a recording: Space or P pauses, Right and Left change the speed,\n"
+    "F10 saves a screenshot, Esc ends. Every game is recorded in replays/ in\n"
+    "the game's data folder: last.kvr, and rank-01.kvr .. rank-10.kvr.\n"
     "The keypad's arrows work as arrows while Num Lock is off.\n"
     "Mouse: the cannon points at the pointer; the left button fires (on the\n"
     "title screen it starts a game); the wheel turns a quarter degree a notch.\n"
@@ -56,12 +65,14 @@ static void complain(int code, const char* arg, std::FILE* err)
 
 int ParseOptions(int argc, char** argv, Options* options, std::FILE* out, std::FILE* err)
 {
-    enum { kFullscreen = 0x100, kWindow, kMute, kMarks, kVersion };
+    enum { kFullscreen = 0x100, kWindow, kMute, kMarks, kReplay, kCheckReplay, kVersion };
     static const option kLong[] = {
         {"fullscreen", no_argument, nullptr, kFullscreen},
         {"window", no_argument, nullptr, kWindow},
         {"mute", no_argument, nullptr, kMute},
         {"marks", no_argument, nullptr, kMarks},
+        {"replay", required_argument, nullptr, kReplay},
+        {"check-replay", required_argument, nullptr, kCheckReplay},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0},
@@ -80,6 +91,8 @@ int ParseOptions(int argc, char** argv, Options* options, std::FILE* out, std::F
         case kWindow: options->fullscreen = 0; break;
         case kMute: options->muted = 1; break;
         case kMarks: options->marks = 1; break;
+        case kReplay: options->replay = optarg; break;
+        case kCheckReplay: options->checkReplay = optarg; break;
         default:
             complain(optopt, argv[optind - 1], err);
             std::fputs(kTryHelp, err);

@@ -10,6 +10,8 @@
 struct Options {
     int fullscreen = -1;
     int muted = -1;
+    const char* replay = nullptr;       // --replay FILE: watch a recorded game
+    const char* checkReplay = nullptr;  // --check-replay FILE: check one, no window
     int marks = -1;
 };
 
