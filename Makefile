@@ -22,7 +22,8 @@ DESTDIR    ?=
 
 BUILD_PKGS := cmake ninja-build g++ pkg-config libsdl2-dev libsdl2-ttf-dev \
               libsdl2-mixer-dev libfontconfig-dev libfreetype-dev fonts-pc \
-              libgtest-dev libbenchmark-dev libpixman-1-dev libpng-dev
+              libgtest-dev libbenchmark-dev libpixman-1-dev libpng-dev \
+              zlib1g-dev
 RUN_PKGS   := fonts-liberation2
 TEST_PKGS  := xvfb xdotool x11-apps x11-utils imagemagick sox clang libclang-rt-14-dev clang-format \
               desktop-file-utils appstream groff-base man-db util-linux ffmpeg openbox sway grim

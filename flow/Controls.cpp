@@ -12,7 +12,6 @@
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Gamepad.h"
-#include "platform/Mouse.h"
 #include "player/Settings.h"
 #include "platform/Timing.h"
 #include "rules/Board.h"
@@ -82,16 +81,16 @@ static void switchMarks(int32_t character)
     SettingsSave();
 }
 
-static int pauseAsked(int32_t keyCode, int32_t character, int32_t pad)
+static int pauseAsked(const FrameInput& input)
 {
-    return keyCode == KeyPause || character == 'p' || character == 'P' || (pad & PadStart) != 0;
+    return input.keyCode == KeyPause || input.character == 'p' || input.character == 'P' ||
+           (input.pad & PadStart) != 0;
 }
 
 // The stick turns the cannon in proportion to how far it is pushed: at full
 // tilt as fast as an arrow key held long; the fractions add up across frames.
-static void turnByStick()
+static void turnByStick(int32_t stick)
 {
-    const int32_t stick = GamepadStickX();
     if (stick == 0) {
         stickRemainder = 0;
         return;
@@ -102,28 +101,39 @@ static void turnByStick()
     AimTurn(static_cast<int32_t>(amount / unit));
 }
 
-int32_t ControlsFrame(int32_t keyCode, int32_t character)
+int32_t ControlsMachine(const FrameInput& input)
 {
-    const int32_t pad = GamepadPressed();
-    changeVolume(character);
-    switchMarks(character);
-    if (game.playing != 0 && pauseAsked(keyCode, character, pad)) {
+    changeVolume(input.character);
+    switchMarks(input.character);
+    if (game.playing != 0 && pauseAsked(input)) {
         GamePaused = !GamePaused;
         SoundPause(GamePaused);
     }
-    if (GamePaused)
-        return 0;
-    if (character == 0 && game.playing == 0 && (pad & PadStart) != 0)
+    return GamePaused;
+}
+
+int32_t ControlsGame(const FrameInput& input)
+{
+    int32_t character = input.character;
+    if (character == 0 && game.playing == 0 && (input.pad & PadStart) != 0)
         character = CharEnter;
-    if (character == 0 && (MouseClickTaken() || (pad & PadSouth) != 0))
+    if (character == 0 && (input.click != 0 || (input.pad & PadSouth) != 0))
         character = CharSpace;
-    int32_t x = 0;
-    int32_t y = 0;
-    if (MouseAimTaken(&x, &y))
-        game.aimAngle = MouseAimAngle(x, y);
-    AimTurn(MouseWheelTaken());
-    turnByStick();
+    if (input.aim != kNoAim)
+        game.aimAngle = input.aim;
+    AimTurn(input.wheel);
+    turnByStick(input.stick);
     return character;
+}
+
+int64_t ControlsStickRemainder()
+{
+    return stickRemainder;
+}
+
+void ControlsSetStickRemainder(int64_t remainder)
+{
+    stickRemainder = remainder;
 }
 
 // One line of text centred across the field on a box of its own.
@@ -182,9 +192,8 @@ void DrawControls()
     }
 }
 
-int32_t ControlsEditName(char* buffer, int32_t* length, int32_t maxLength)
+int32_t ControlsEditName(int32_t pad, char* buffer, int32_t* length, int32_t maxLength)
 {
-    const int32_t pad = GamepadPressed();
     if ((pad & (PadSouth | PadStart)) != 0)
         return 1;
     char* chosen = buffer + *length;

@@ -5,6 +5,8 @@
 #include <ctime>
 
 #include "flow/Controls.h"
+#include "flow/Playback.h"
+#include "flow/Recorder.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "gfx/GameImages.h"
@@ -22,7 +24,7 @@
 #include "sound/Sound.h"
 
 int32_t elapsed = 0;
-void (*GamePollEvents)(int32_t*, int32_t*, int32_t*, int32_t*, int32_t*) = PollEvents;
+void (*GamePollInput)(FrameInput*) = PollInput;
 int32_t (*GameFrameTimer)(int32_t) = FrameTimer;
 
 static constexpr const char* kScreenshotFile = "Saved-Screen-0.bmp";
@@ -74,13 +76,12 @@ static int countDown(int32_t* timer)
 // Held arrow keys turn the cannon in every state, faster the longer they are
 // held. Each held key acts, in the order up, down, left, right. A pad's D-pad
 // is the same four arrows.
-static void turnCannon()
+static void turnCannon(int32_t held)
 {
-    const int32_t pad = GamepadHeld();
-    const bool up = KeyDown[VkUp] != 0 || (pad & PadUp) != 0;
-    const bool down = KeyDown[VkDown] != 0 || (pad & PadDown) != 0;
-    const bool left = KeyDown[VkLeft] != 0 || (pad & PadLeft) != 0;
-    const bool right = KeyDown[VkRight] != 0 || (pad & PadRight) != 0;
+    const bool up = (held & HeldUp) != 0;
+    const bool down = (held & HeldDown) != 0;
+    const bool left = (held & HeldLeft) != 0;
+    const bool right = (held & HeldRight) != 0;
     if (!up && !down && !left && !right) {
         aimRepeat = 0;
         return;
@@ -142,8 +143,10 @@ static void endLose()
 {
     if (game.credits == 0) {
         game.playing = 0;
+        RecorderGameOver();
         InsertScore(game.score);
         SaveScores();
+        RecorderEnd();
         return;
     }
     game.credits -= 1;
@@ -159,6 +162,7 @@ static void advanceGame(int32_t character)
 {
     if (game.playing == 0) {
         if (character == CharEnter) {
+            RecorderBegin();
             NewGame();
             game.playing = 1;
         }
@@ -197,18 +201,28 @@ static int32_t clampElapsed(int32_t microseconds)
     return microseconds;
 }
 
+void GamePlayFrame(const FrameInput& input)
+{
+    elapsed = input.elapsed;
+    const int32_t character = ControlsGame(input);
+    turnCannon(input.held);
+    advanceGame(character);
+}
+
+void SaveScreenshot()
+{
+    if (DataFolderReady()) {
+        ImageSaveBmp(&ScreenImage, DataPath(kScreenshotFile).c_str());
+    }
+}
+
 int GameFrame()
 {
-    int32_t keyCode = 0;
-    int32_t character = 0;
-    int32_t mouseX = 0;
-    int32_t mouseY = 0;
-    int32_t buttons = 0;
-
+    FrameInput input;
     SoundReap();
     MouseClicksAreEnter(game.playing == 0);
-    GamePollEvents(&keyCode, &character, &mouseX, &mouseY, &buttons);
-    if (AppActive == 0) {
+    GamePollInput(&input);
+    if (input.active == 0) {
         return 0;
     }
 
@@ -218,22 +232,24 @@ int GameFrame()
     DrawScene();
     DrawControls();
     Present(&ScreenImage);
-    elapsed = clampElapsed(GameFrameTimer(1));
+    input.elapsed = clampElapsed(GameFrameTimer(1));
+    elapsed = input.elapsed;
 
-    if (character == CharEscape) {
+    if (input.character == CharEscape) {
         return 1;
     }
-    if (keyCode == KeyF10) {
-        if (DataFolderReady()) {
-            ImageSaveBmp(&ScreenImage, DataPath(kScreenshotFile).c_str());
-        }
+    if (input.keyCode == KeyF10) {
+        SaveScreenshot();
     }
-    character = ControlsFrame(keyCode, character);
-    if (GamePaused) {
+    if (ControlsMachine(input)) {
         return 0;
     }
-    turnCannon();
-    advanceGame(character);
+    if (game.playing == 0 && WatchRankKey(input.character)) {
+        return 0;
+    }
+    RecordFrame(input);
+    GamePlayFrame(input);
+    RecordCheckpoint();
     return 0;
 }
 
@@ -256,6 +272,7 @@ int GameMain(int argc, char** argv)
     (void)argc;
     (void)argv;
     SeedRandom(static_cast<uint32_t>(std::time(nullptr)));
+    RecorderStart();
     ScenePrepare();
     PlatformStart(kPictureWidth, kPictureHeight);
     ControlsStart();

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "player/FrameInput.h"
+
 // Called by the program's entry with its arguments, which it ignores: seeds
 // the random numbers, starts the platform (the title's font work already
 // under way beside it), runs the game. Returns 0 when the player pressed Esc.
@@ -19,10 +21,18 @@ int GameMain(int argc, char** argv);
 void RunGame();
 
 // One frame: reap sounds, poll one event, draw, present, measure, then act
-// on Esc, F10, the controls (pause, volume, mouse, pads), the arrow keys and
-// the game state; a paused frame stops after the controls. 1 to quit, 0 to
-// go on.
+// on Esc, F10, pause and volume; a paused frame stops there. On the title
+// screen a rank's digit watches its game. Otherwise the frame's input is
+// recorded (during a game) and played: GamePlayFrame. 1 to quit, 0 to go on.
 int GameFrame();
+
+// The game's course in one frame, from its input alone: the mouse, the pad
+// and the arrows aim, and the game state advances by input.elapsed. A
+// recorded game is replayed by feeding its frames through here.
+void GamePlayFrame(const FrameInput& input);
+
+// F10: the screen picture into the data folder.
+void SaveScreenshot();
 
 // Resets every GameState field for a new game, lays out level 1 and puts a
 // ball on the cannon. aimRepeat, the score table and highlightRank stay.
@@ -40,9 +50,8 @@ inline constexpr int32_t kMaxElapsed = 100000;
 // quarter-degrees in a frame.
 inline constexpr int32_t kAimDivisor = 35000;
 
-// Where the frame loop and the name entry take their events and their clock:
-// PollEvents and FrameTimer. Tests put scripted ones here to replay a game
-// frame by frame.
-extern void (*GamePollEvents)(int32_t* keyCode, int32_t* character, int32_t* mouseX, int32_t* mouseY,
-                              int32_t* buttons);
+// Where the frame loop and the name entry take their input and their clock:
+// PollInput and FrameTimer. Tests put scripted ones here to replay a game
+// frame by frame, and so does watching a recorded game's name entry.
+extern void (*GamePollInput)(FrameInput* input);
 extern int32_t (*GameFrameTimer)(int32_t mode);

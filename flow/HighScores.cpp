@@ -10,6 +10,7 @@
 
 #include "flow/Controls.h"
 #include "flow/Game.h"
+#include "flow/Recorder.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
@@ -100,7 +101,8 @@ void LoadScores()
 
 void SaveScores()
 {
-    if (DataFolderReady()) {
+    // A game watched again has nothing to say about the table.
+    if (ReplayActive == 0 && DataFolderReady()) {
         ReplaceFile(DataPath(kScoreFile), DataPath(kScoreTempFile), &ScoreTable[0][0], sizeof ScoreTable);
     }
 }
@@ -132,22 +134,22 @@ void EnterName(char* buffer, int32_t maxLength, int32_t x, int32_t y)
     MouseRelease();
     MouseClicksAreEnter(0);
     for (;;) {
-        int32_t keyCode = 0;
-        int32_t character = 0;
-        int32_t mouseX = 0;
-        int32_t mouseY = 0;
-        int32_t buttons = 0;
+        FrameInput input;
         do {
             SoundReap();
-            GamePollEvents(&keyCode, &character, &mouseX, &mouseY, &buttons);
-        } while (AppActive == 0);
+            GamePollInput(&input);
+        } while (input.active == 0);
+        RecordFrame(input);
+        const int32_t character = input.character;
 
-        drawEntry(buffer, length, maxLength, x, y);
+        if (ReplayDrawing != 0) {
+            drawEntry(buffer, length, maxLength, x, y);
+        }
 
         if (character == CharEnter || character == CharEscape) {
             return;
         }
-        if (ControlsEditName(buffer, &length, maxLength)) {
+        if (ControlsEditName(input.pad, buffer, &length, maxLength)) {
             return;
         }
         if (character >= kCharFirstPrintable && character <= kCharLastPrintable && length < maxLength) {
@@ -178,7 +180,7 @@ static void finishEntry()
 // score: it ends the entry as Enter would and saves.
 static void saveEntryOnExit()
 {
-    if (entryRank >= 0) {
+    if (entryRank >= 0 && ReplayActive == 0) {
         finishEntry();
         SaveScores();
     }

@@ -401,6 +401,27 @@ void PollEvents(int32_t* keyCode, int32_t* character, int32_t* x, int32_t* y, in
     MouseButtons &= ~(MouseDoubleClick | MouseTripleClick);
 }
 
+void PollInput(FrameInput* input)
+{
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t buttons = 0;
+    *input = FrameInput{};
+    PollEvents(&input->keyCode, &input->character, &x, &y, &buttons);
+    const int32_t pad = GamepadHeld();
+    input->held = (KeyDown[VkLeft] != 0 || (pad & PadLeft) != 0 ? HeldLeft : 0) |
+                  (KeyDown[VkUp] != 0 || (pad & PadUp) != 0 ? HeldUp : 0) |
+                  (KeyDown[VkRight] != 0 || (pad & PadRight) != 0 ? HeldRight : 0) |
+                  (KeyDown[VkDown] != 0 || (pad & PadDown) != 0 ? HeldDown : 0);
+    input->pad = GamepadPressed();
+    input->stick = GamepadStickX();
+    if (MouseAimTaken(&x, &y))
+        input->aim = MouseAimAngle(x, y);
+    input->click = MouseClickTaken();
+    input->wheel = MouseWheelTaken();
+    input->active = AppActive;
+}
+
 void InputReset()
 {
     std::memset(KeyDown, 0, sizeof KeyDown);

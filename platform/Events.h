@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "player/FrameInput.h"
+
 union SDL_Event;
 
 // KeyCodes reported by PollEvents.
@@ -85,6 +87,12 @@ extern int32_t MouseButtons;
 // pointer left the window. A quit request ends the process here with status
 // 0 through the exit hooks.
 void PollEvents(int32_t* keyCode, int32_t* character, int32_t* mouseX, int32_t* mouseY, int32_t* buttons);
+
+// One poll as the frame reads it: PollEvents, then the arrows held on the
+// keyboard and the pads, the pad's presses and stick, and the mouse's aim (as
+// the cannon angle it points at) and click, and the focus. The frame's time
+// is the frame's to fill in.
+void PollInput(FrameInput* input);
 
 // Clears the held keys, the pending key, Alt key and character, and the run
 // of quick clicks.

@@ -13,6 +13,7 @@
 
 #include "flow/Game.h"
 #include "platform/Quit.h"
+#include "flow/Playback.h"
 #include "player/DataDir.h"
 #include "player/Options.h"
 #include "player/Settings.h"
@@ -123,6 +124,16 @@ int main(int argc, char** argv)
     if (status >= 0)
         return status;
     QuitStart();
+    if (options.checkReplay != nullptr)
+        return ReplayCheckFile(options.checkReplay, stdout, stderr);
+    // The folder changes below: a recording named relative to where we were
+    // is looked for there.
+    std::string replayPath;
+    if (options.replay != nullptr) {
+        char* full = realpath(options.replay, nullptr);
+        replayPath = full != nullptr ? full : options.replay;
+        std::free(full);
+    }
     SettingsLoad();
     ApplyOptions(options, &GameSettings);
     SettingsStartRun();
@@ -131,6 +142,8 @@ int main(int argc, char** argv)
     findModulePath(argc > 0 ? argv[0] : nullptr);
     enterProgramFolder();
     DataDirStart(modulePath);  // an installed game keeps its files elsewhere
+    if (options.replay != nullptr)
+        return ReplayWatchFile(replayPath.c_str());
 
     // The shell has split the command line already; put its tail back
     // together so that it is split the game's own way.

@@ -55,7 +55,7 @@ static void runSavers()
     if (saved)
         return;
     saved = true;
-    for (int i = 0; i < saverCount; i++)
+    for (int i = saverCount - 1; i >= 0; i--)
         savers[i]();
 }
 

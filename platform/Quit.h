@@ -18,8 +18,10 @@ void QuitStart();
 // QuitLostDisplay instead of Xlib's exit().
 void QuitWatchDisplay();
 
-// Adds a function that keeps what a quit must not lose. Savers run in the
-// order added, each at most once per process.
+// Adds a function that keeps what a quit must not lose. Savers run the
+// latest added first, as exit hooks do (the name entry's table before the
+// game's recording, which names the entry's line), each at most once per
+// process.
 void QuitAddSaver(void (*saver)());
 
 // 1 once SIGTERM or SIGINT arrived.

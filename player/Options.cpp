@@ -18,6 +18,11 @@ static const char kUsage[] =
     "      --scale=fill  fill the screen, sharp, aspect kept (the default)\n"
     "      --scale=whole scale by whole pixels only\n"
     "      --marks       mark each ball colour with a shape of its own\n"
+    "      --replay FILE watch a recorded game (.kvr) in the window\n"
+    "      --check-replay FILE\n"
+    "                    replay a recorded game without a window, print its\n"
+    "                    score, level and frames; exit 1 if it does not play\n"
+    "                    out as recorded, 2 if the file is damaged\n"
     "  -h, --help        show this help and exit\n"
     "      --version     show the version and exit\n"
     "      --            end of the options\n"
@@ -37,6 +42,10 @@ static const char kUsage[] =
     "  F9                switch between sharp fill and whole pixels\n"
     "  F10               save a screenshot (Saved-Screen-0.bmp)\n"
     "  Esc               quit\n"
+    "  1..9, 0           on the title screen: watch the game behind that rank\n"
+    "Watching a recording: Space or P pauses, Right and Left change the speed,\n"
+    "F10 saves a screenshot, Esc ends. Every game is recorded in replays/ in\n"
+    "the game's data folder: last.kvr, and rank-01.kvr .. rank-10.kvr.\n"
     "The keypad's arrows work as arrows while Num Lock is off.\n"
     "Mouse: the cannon points at the pointer; the left button fires (on the\n"
     "title screen it starts a game); the wheel turns a quarter degree a notch.\n"
@@ -60,13 +69,15 @@ static void complain(int code, const char* arg, std::FILE* err)
 
 int ParseOptions(int argc, char** argv, Options* options, std::FILE* out, std::FILE* err)
 {
-    enum { kFullscreen = 0x100, kWindow, kMute, kMarks, kScale, kVersion };
+    enum { kFullscreen = 0x100, kWindow, kMute, kMarks, kScale, kReplay, kCheckReplay, kVersion };
     static const option kLong[] = {
         {"fullscreen", no_argument, nullptr, kFullscreen},
         {"window", no_argument, nullptr, kWindow},
         {"mute", no_argument, nullptr, kMute},
         {"marks", no_argument, nullptr, kMarks},
         {"scale", required_argument, nullptr, kScale},
+        {"replay", required_argument, nullptr, kReplay},
+        {"check-replay", required_argument, nullptr, kCheckReplay},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0},
@@ -95,6 +106,8 @@ int ParseOptions(int argc, char** argv, Options* options, std::FILE* out, std::F
             options->scale = word == "whole" ? kScaleWhole : kScaleFill;
             break;
         }
+        case kReplay: options->replay = optarg; break;
+        case kCheckReplay: options->checkReplay = optarg; break;
         default:
             complain(optopt, argv[optind - 1], err);
             std::fputs(kTryHelp, err);

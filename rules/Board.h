@@ -89,6 +89,10 @@ void SeedRandom(uint32_t seed);
 uint32_t NextRandom();
 // lo..hi (lo <= hi) from the low 16 bits of one output.
 int32_t RandomRange(int32_t lo, int32_t hi);
+// Where the stream stands: the last seed and the outputs drawn since. Setting
+// a position seeds and draws that many, so the stream goes on from there.
+void RandomPosition(uint32_t* seed, uint64_t* draws);
+void RandomSetPosition(uint32_t seed, uint64_t draws);
 
 // ---------------------------------------------------------------------------
 // Groups, falls and the ceiling, in the order AttachBall and the game flow

@@ -13,10 +13,16 @@ static constexpr uint32_t kDefaultSeed = 4357u;
 static uint32_t mt[kStateWords];
 static int32_t mtLeft = -1;  // outputs left before the next regeneration; -1: never seeded
 static int32_t mtNext = 0;   // index of the next state word to hand out
+// Where the stream stands, for recorded games: the last seed and the outputs
+// drawn since (the default seed when drawn from unseeded).
+static uint32_t seedUsed = kDefaultSeed;
+static uint64_t drawsSinceSeed = 0;
 
 void SeedRandom(uint32_t seed) {
     // The lowest bit is forced so the multiplicative fill never collapses to
     // zero; seeds s and s | 1 therefore give the same sequence.
+    seedUsed = seed;
+    drawsSinceSeed = 0;
     uint32_t x = seed | 1u;
     mt[0] = x;
     for (int32_t k = 1; k < kStateWords; k++) {
@@ -52,10 +58,21 @@ static uint32_t regenerate() {
 
 uint32_t NextRandom() {
     mtLeft--;
-    if (mtLeft < 0) {
-        return regenerate();
+    const uint32_t value = mtLeft < 0 ? regenerate() : temper(mt[mtNext++]);
+    drawsSinceSeed++;
+    return value;
+}
+
+void RandomPosition(uint32_t* seed, uint64_t* draws) {
+    *seed = seedUsed;
+    *draws = drawsSinceSeed;
+}
+
+void RandomSetPosition(uint32_t seed, uint64_t draws) {
+    SeedRandom(seed);
+    while (drawsSinceSeed < draws) {
+        NextRandom();
     }
-    return temper(mt[mtNext++]);
 }
 
 int32_t RandomRange(int32_t lo, int32_t hi) {

@@ -119,7 +119,8 @@ scenario_play() {
     changed=$(differ settled replaced 192 55 256 330)
     [ "$changed" -eq 0 ] || fail "the field still changes after the ball settled ($changed pixels)"
     expect_exit "in a game"
-    folder_holds "Saved-Screen-0.bmp kelvane "
+    folder_holds "Saved-Screen-0.bmp kelvane replays "
+    [ "$(ls "$GAME_DIR/replays")" = last.kvr ] || fail "the recordings: $(ls "$GAME_DIR/replays")"
 
     # --marks: each ball on the title screen carries its colour's mark; C
     # takes the marks off (and keeps that), leaving the plain tinted balls.
@@ -267,7 +268,13 @@ scenario_game_over() {
     [ "$(stat -c %s "$file")" -eq 1280 ] && [ "$line" = "$(printf '%-127s' "$second")" ] ||
         fail "after the close line $ENTRY_ROW is '$line', not '$second'"
     grep -q "Eve" "$file" || fail "the first game's line is gone"
-    folder_holds "Kelvane.scores kelvane "
+    folder_holds "Kelvane.scores kelvane replays "
+    # Both games are kept behind their lines, the second one written as the
+    # window closed.
+    [ "$(ls "$GAME_DIR/replays" | tr '\n' ' ')" = "last.kvr rank-01.kvr rank-02.kvr " ] ||
+        fail "the recordings: $(ls "$GAME_DIR/replays")"
+    cmp -s "$GAME_DIR/replays/last.kvr" "$GAME_DIR/replays/rank-0$((ENTRY_ROW + 1)).kvr" ||
+        fail "the game closed in its name entry is not behind its line"
 
     # Last, so that it is plainly this that fails: every cue heard in the
     # two games stays below full scale, its peak at -1 dBFS or under.

@@ -36,13 +36,13 @@ struct {
     int32_t frameTime = 16667;
 } script;
 
-void ScriptedPoll(int32_t* keyCode, int32_t* character, int32_t*, int32_t*, int32_t*)
+void ScriptedPoll(FrameInput* input)
 {
-    *keyCode = *character = 0;
+    *input = FrameInput{};
     if (!script.events.empty())
-        *character = script.events.front(), script.events.pop_front();
+        input->character = script.events.front(), script.events.pop_front();
     else if (!script.typing.empty())
-        *character = static_cast<unsigned char>(script.typing.front()), script.typing.erase(0, 1);
+        input->character = static_cast<unsigned char>(script.typing.front()), script.typing.erase(0, 1);
 }
 
 std::string ReadFile(const char* name)
@@ -70,7 +70,7 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         std::filesystem::current_path(folder = pattern);
         script = {};
-        GamePollEvents = ScriptedPoll;
+        GamePollInput = ScriptedPoll;
         GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : script.frameTime; };
         std::memset(KeyDown, 0, sizeof KeyDown);
         AppActive = 1;

@@ -43,9 +43,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     CreateGameImages();
     LoadGameImages();
     check(ImageCreate(&ScreenImage, nullptr, 640, 480, 1));
-    GamePollEvents = [](int32_t* keyCode, int32_t* character, int32_t* x, int32_t* y, int32_t* buttons) {
-        *keyCode = *buttons = 0, *x = *y = -1;
-        *character = typing.empty() ? CharEnter : static_cast<unsigned char>(typing[0]);
+    GamePollInput = [](FrameInput* input) {
+        *input = FrameInput{};
+        input->character = typing.empty() ? CharEnter : static_cast<unsigned char>(typing[0]);
         typing.erase(0, typing.empty() ? 0 : 1);
     };
     GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : 16667; };

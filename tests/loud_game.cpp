@@ -30,14 +30,14 @@ int polls = 0;
 std::chrono::steady_clock::time_point start;
 
 // One poll a frame, the name entry's included: an Enter whenever no game runs.
-void scriptedPoll(int32_t* keyCode, int32_t* character, int32_t* mouseX, int32_t* mouseY, int32_t* buttons)
+void scriptedPoll(FrameInput* input)
 {
     std::this_thread::sleep_until(start + std::chrono::microseconds(int64_t(polls) * kFrameMicroseconds));
     const int f = polls++;
     const bool firing = busy ? f % 300 < 180 && f % 6 == 0 : f % 60 == 0;
-    KeyDown[VkLeft] = (f / 40) % 2 == 1, KeyDown[VkRight] = (f / 40) % 2 == 0;
-    *character = game.playing == 0 ? (f % 30 == 0 ? CharEnter : 0) : firing ? ' ' : 0;
-    *keyCode = 0, *mouseX = *mouseY = -1, *buttons = 0;
+    *input = FrameInput{};
+    input->held = (f / 40) % 2 == 1 ? HeldLeft : HeldRight;
+    input->character = game.playing == 0 ? (f % 30 == 0 ? CharEnter : 0) : firing ? ' ' : 0;
 }
 }  // namespace
 
@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     BuildSineTable(), FontLoad(), CreateGameImages(), LoadGameImages();
     if (!ImageCreate(&ScreenImage, nullptr, 640, 480, 1) || !SoundStart())
         return std::fprintf(stderr, "loud_game: no picture or no sound\n"), 1;
-    GamePollEvents = scriptedPoll;
+    GamePollInput = scriptedPoll;
     GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : kFrameMicroseconds; };
     AppActive = 1;
     SeedRandom(2026), LoadScores(), NewGame();

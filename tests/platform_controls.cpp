@@ -4,18 +4,22 @@
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
 
 #include "flow/Controls.h"
 #include "flow/Game.h"
 #include "flow/Scene.h"
+#include "flow/Playback.h"
+#include "flow/Recorder.h"
 #include "flow/ScoreTable.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Gamepad.h"
 #include "platform/Mouse.h"
 #include "platform/Platform.h"
+#include "player/ReplayFile.h"
 #include "player/Settings.h"
 #include "rules/GameState.h"
 #include "rules/Shot.h"
@@ -118,6 +122,27 @@ TEST_F(Controls, GamepadStartsTurnsFiresPausesEntersANameAndIsUnplugged)
     EXPECT_EQ(GamePaused, 1);
     Press(pad, SDL_CONTROLLER_BUTTON_START);
     EXPECT_EQ(GamePaused, 0);
+
+    // The pad's game so far is recorded as the window closes, and plays back
+    // to the same state.
+    char folder[] = "/tmp/kelvane-pad-XXXXXX";
+    const std::filesystem::path home = std::filesystem::current_path();
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    std::filesystem::current_path(folder);
+    SetButton(pad, SDL_CONTROLLER_BUTTON_A, 0, 60);  // the shot settles
+    const GameState played = game;
+    ReplayQuit();
+    Replay replay;
+    ASSERT_EQ(ReplayLoad(LastReplayPath(), &replay), "");
+    int sticks = 0, fired = 0;
+    for (const FrameInput& f : replay.frames)
+        sticks += f.stick != 0, fired += (f.pad & PadSouth) != 0;
+    EXPECT_TRUE(sticks == 8 && fired == 1) << sticks << " " << fired;  // out of the dead zone 8 frames
+    std::FILE* out = std::fopen("/dev/null", "w");
+    EXPECT_EQ(ReplayCheck(replay, out), 0);
+    std::fclose(out);
+    EXPECT_EQ(SDL_memcmp(&played, &game, sizeof game), 0);
+    std::filesystem::current_path(home), std::filesystem::remove_all(folder);
 
     // Names: B, A; back to B: C, a space, A. Then one left as it was.
     for (auto& line : ScoreTable)

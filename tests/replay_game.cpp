@@ -42,16 +42,16 @@ size_t next = 0;
 int32_t pendingElapsed = 0;
 
 // Once the recording runs dry only a name entry can still poll: Enter ends it.
-void scriptedPoll(int32_t* keyCode, int32_t* character, int32_t* mouseX, int32_t* mouseY, int32_t* buttons)
+void scriptedPoll(FrameInput* input)
 {
     const Poll p = next < polls.size() ? polls[next] : Poll{0, CharEnter, 0, 1, 16667};
     next++;
-    const int32_t keys[4] = {VkLeft, VkUp, VkRight, VkDown};
+    *input = FrameInput{};
+    const int32_t bits[4] = {HeldLeft, HeldUp, HeldRight, HeldDown};
     for (int i = 0; i < 4; i++)
-        KeyDown[keys[i]] = (p.held >> i) & 1;
-    AppActive = p.active;
-    *keyCode = p.keyCode, *character = p.character, pendingElapsed = p.elapsed;
-    *mouseX = *mouseY = -1, *buttons = 0;
+        input->held |= (p.held >> i) & 1 ? bits[i] : 0;
+    input->active = p.active;
+    input->keyCode = p.keyCode, input->character = p.character, pendingElapsed = p.elapsed;
 }
 
 std::vector<std::string> describeEnd()
@@ -134,7 +134,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: replay FILE...\n");
         return 2;
     }
-    GamePollEvents = scriptedPoll;
+    GamePollInput = scriptedPoll;
     GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : pendingElapsed; };
     bool ok = true;
     const std::filesystem::path home = std::filesystem::current_path();
