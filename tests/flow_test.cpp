@@ -5,26 +5,15 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <deque>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 
-#include "flow/Game.h"
-#include "gfx/GameImages.h"
 #include "flow/Scene.h"
-#include "flow/ScoreTable.h"
-#include "gfx/Image.h"
 #include "gfx/Rotate.h"
-#include "gfx/Text.h"
-#include "platform/Events.h"
 #include "player/Settings.h"
-#include "rules/Board.h"
-#include "rules/GameState.h"
 #include "rules/Shot.h"
-#include "gfx/SineTable.h"
+#include "tests/game_support.h"
 
 namespace {
 
@@ -57,18 +46,9 @@ std::string Padded(std::string text) { return text.append(kScoreLineSize - 1 - t
 
 class Flow : public testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        BuildSineTable();
-        FontLoad();
-        if (ScreenImage.surface == nullptr && ImageCreate(&ScreenImage, nullptr, 640, 480, 1))
-            CreateGameImages(), LoadGameImages();
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(LoadGamePictures()); }
     void SetUp() override
     {
-        char pattern[] = "/tmp/kelvane-flow-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        std::filesystem::current_path(folder = pattern);
         script = {};
         GamePollInput = ScriptedPoll;
         GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : script.frameTime; };
@@ -79,7 +59,6 @@ protected:
         LoadScores();
         NewGame();
     }
-    void TearDown() override { std::filesystem::current_path(home), std::filesystem::remove_all(folder); }
 
     // One frame that polls `character` and measures `microseconds`.
     static int Frame(int32_t character = 0, int32_t microseconds = 16667)
@@ -89,8 +68,7 @@ protected:
         return GameFrame();
     }
 
-    const std::filesystem::path home = std::filesystem::current_path();
-    std::filesystem::path folder;
+    ScratchFolder folder;
 };
 
 // (How fast held arrows turn, timers run and shots fly, what a lost ball
@@ -205,7 +183,7 @@ protected:
         ImageClear(&ScreenImage, 0x010203);  // nothing of an earlier frame may survive
         GameSettings.marks = 0;
     }
-    void TearDown() override { GameSettings.marks = 0, Flow::TearDown(); }
+    void TearDown() override { GameSettings.marks = 0; }
     static uint32_t screen(int32_t x, int32_t y) { return PixelAt(&ScreenImage, x, y); }
     // Pixels of the rectangle that differ from the background.
     static int changed(int32_t l, int32_t t, int32_t r, int32_t b)

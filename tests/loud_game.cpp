@@ -8,20 +8,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <thread>
 
-#include "flow/Game.h"
-#include "flow/ScoreTable.h"
-#include "gfx/GameImages.h"
-#include "gfx/SineTable.h"
-#include "platform/Events.h"
-#include "rules/Board.h"
-#include "rules/GameState.h"
 #include "sound/Limiter.h"
 #include "sound/Sound.h"
+#include "tests/game_support.h"
 
 namespace {
 constexpr int kFrameMicroseconds = 16667, kFrames = 60 * 60;
@@ -43,15 +34,13 @@ void scriptedPoll(FrameInput* input)
 
 int main(int argc, char** argv)
 {
-    char folder[] = "/tmp/kelvane-loud-XXXXXX";
-    if (argc != 3 || mkdtemp(folder) == nullptr)
+    if (argc != 3)
         return std::fprintf(stderr, "usage: loud_game busy|ordinary FILE\n"), 2;
     busy = std::strcmp(argv[1], "busy") == 0;
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", std::filesystem::absolute(argv[2]).c_str(), 1);
-    std::filesystem::current_path(folder);  // where a finished game saves its table
-    BuildSineTable(), FontLoad(), CreateGameImages(), LoadGameImages();
-    if (!ImageCreate(&ScreenImage, nullptr, 640, 480, 1) || !SoundStart())
+    const ScratchFolder folder;  // where a finished game saves its table
+    if (!LoadGamePictures() || !SoundStart())
         return std::fprintf(stderr, "loud_game: no picture or no sound\n"), 1;
     GamePollInput = scriptedPoll;
     GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : kFrameMicroseconds; };
@@ -61,7 +50,6 @@ int main(int argc, char** argv)
     while (polls < kFrames && GameFrame() == 0) {
     }
     SoundShutdown();
-    std::filesystem::remove_all(folder);
     const LimiterStats& s = SoundLimiterStats;
     const double frames = double(s.frames) / 100;  // percentages
     std::printf("score %d, level %d\nlimiter: reduced %.2f%% of %.0f s, over 1 dB %.2f%%, over 3 dB %.2f%%, deepest %.2f dB\n",
