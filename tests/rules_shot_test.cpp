@@ -45,9 +45,3 @@ TEST_F(RulesTest, FlightStepsAndTheirRounding) {
     }
 }
 
-// A ball bitmap of another size than the game was made for is fatal, not drawn wrong.
-TEST(GameImages, FatalWhenTheBallIsNotTheBitmapsSize) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT({ CreateGameImages(); ImageCreate(&ballImage, nullptr, 30, 30, 1); LoadGameImages(); },
-                ::testing::ExitedWithCode(1), "^$");
-}
