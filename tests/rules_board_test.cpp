@@ -18,11 +18,9 @@ TEST(Random, RenewalAgreesWithTheStandardGenerator) {
     for (int i = 0; i < 2500; i++) ASSERT_EQ(NextRandom(), standard()) << "draw " << i;
 }
 
-TEST_F(RulesTest, PickColorAndGeometry) {
-    Put(0, 0, 1), Put(6, 5, 3);
-    int count[9] = {};
-    for (int i = 0; i < 4000; i++) count[PickColor()]++;  // only the colours left, evenly
-    EXPECT_TRUE(count[1] + count[3] == 4000 && count[1] > 1800 && count[3] > 1800) << count[1] << " " << count[3];
+// (Which colours the next ball takes, the recorded games pin: their boards
+// lose colours as they empty, to the last ball of a cleared level.)
+TEST_F(RulesTest, Geometry) {
     int32_t x, y, w, h, cannonX, cannonY;
     game.ceiling = 63, ScreenImage.width = 800;  // the cells come down, the cannon stays; nothing is cached
     GetCellRect(6, 1, &x, &y, &w, &h), GetCannonPos(&cannonX, &cannonY);
