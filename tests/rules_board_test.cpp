@@ -1,6 +1,5 @@
 // The random source, the next ball's colour, the geometry, and groups, falls,
 // scoring and the ceiling.
-#include <algorithm>
 #include <random>
 #include <sstream>
 
