@@ -5,7 +5,6 @@
 
 #include <cstdio>
 
-#include "flow/Controls.h"
 #include "flow/Playback.h"
 #include "flow/Recorder.h"
 #include "platform/Gamepad.h"
@@ -55,10 +54,7 @@ protected:
             player.noise = player.noise * 1103515245u + 12345u;
             return mode == 0 ? 0 : int32_t(30000 + (player.noise >> 16) % 9000);
         };
-        AppActive = 1, aimRepeat = elapsed = 0, GamePaused = 0;
-        SeedRandom(20261207);
-        LoadScores();
-        NewGame();
+        StartGame(20261207);
     }
 
     // Plays one whole game through the frame loop, the name typed at its end.

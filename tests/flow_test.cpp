@@ -46,12 +46,7 @@ protected:
         script = {};
         GamePollInput = ScriptedPoll;
         GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : script.frameTime; };
-        std::memset(KeyDown, 0, sizeof KeyDown);
-        AppActive = 1;
-        aimRepeat = elapsed = 0;
-        SeedRandom(20261206);
-        LoadScores();
-        NewGame();
+        StartGame(20261206);
     }
 
     // One frame that polls `character` and measures `microseconds`.

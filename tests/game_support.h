@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "flow/Controls.h"
 #include "flow/Game.h"
 #include "flow/ScoreTable.h"
 #include "gfx/GameImages.h"
@@ -29,6 +30,17 @@ inline bool LoadGamePictures()
     CreateGameImages();
     LoadGameImages();
     return ImageCreate(&ScreenImage, nullptr, 640, 480, 1) != 0;
+}
+
+// The state at the program's start, then its first two steps: the table
+// read and a game set up (on the attract screen).
+inline void StartGame(uint32_t seed)
+{
+    std::memset(KeyDown, 0, sizeof KeyDown);
+    AppActive = 1, aimRepeat = elapsed = GamePaused = 0, highlightRank = kNoHighlight;
+    SeedRandom(seed);
+    LoadScores();
+    NewGame();
 }
 
 // A fresh folder made the working one (where games save their tables); the

@@ -44,8 +44,7 @@ int main(int argc, char** argv)
         return std::fprintf(stderr, "loud_game: no picture or no sound\n"), 1;
     GamePollInput = scriptedPoll;
     GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : kFrameMicroseconds; };
-    AppActive = 1;
-    SeedRandom(2026), LoadScores(), NewGame();
+    StartGame(2026);
     start = std::chrono::steady_clock::now();
     while (polls < kFrames && GameFrame() == 0) {
     }

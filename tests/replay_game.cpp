@@ -86,13 +86,9 @@ bool replay(const char* path)
             return false;
         }
     }
-    // The state at program start, then RunGame's first two steps.
     std::filesystem::remove("Kelvane.scores");
-    std::memset(KeyDown, 0, sizeof KeyDown);
-    AppActive = 1, aimRepeat = 0, elapsed = 0, highlightRank = kNoHighlight, next = 0;
-    SeedRandom(seed);
-    LoadScores();
-    NewGame();
+    next = 0;
+    StartGame(seed);
     while (next < polls.size() && GameFrame() == 0) {
     }
     const std::vector<std::string> got = describeEnd();
