@@ -1,10 +1,10 @@
 // loud_game -- a minute of play heard through SDL's disk audio output at full
-// volume: loud_game busy|ordinary FILE
+// volume: loud_game FILE
 //
 // The real game frames, paced in real time, with fixed input and fixed frame
-// steps: "busy" fires as fast as the cannon allows for three seconds in every
-// five while the aim swings from side to side, "ordinary" fires once a second.
-// Prints how much the limiter worked.
+// steps: a busy game that fires as fast as the cannon allows for three
+// seconds in every five while the aim swings from side to side. Prints how
+// much the limiter worked.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -16,7 +16,6 @@
 
 namespace {
 constexpr int kFrameMicroseconds = 16667, kFrames = 60 * 60;
-bool busy = true;
 int polls = 0;
 std::chrono::steady_clock::time_point start;
 
@@ -25,7 +24,7 @@ void scriptedPoll(FrameInput* input)
 {
     std::this_thread::sleep_until(start + std::chrono::microseconds(int64_t(polls) * kFrameMicroseconds));
     const int f = polls++;
-    const bool firing = busy ? f % 300 < 180 && f % 6 == 0 : f % 60 == 0;
+    const bool firing = f % 300 < 180 && f % 6 == 0;
     *input = FrameInput{};
     input->held = (f / 40) % 2 == 1 ? HeldLeft : HeldRight;
     input->character = game.playing == 0 ? (f % 30 == 0 ? CharEnter : 0) : firing ? ' ' : 0;
@@ -34,11 +33,10 @@ void scriptedPoll(FrameInput* input)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
-        return std::fprintf(stderr, "usage: loud_game busy|ordinary FILE\n"), 2;
-    busy = std::strcmp(argv[1], "busy") == 0;
+    if (argc != 2)
+        return std::fprintf(stderr, "usage: loud_game FILE\n"), 2;
     setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", std::filesystem::absolute(argv[2]).c_str(), 1);
+    setenv("SDL_DISKAUDIOFILE", std::filesystem::absolute(argv[1]).c_str(), 1);
     const ScratchFolder folder;  // where a finished game saves its table
     if (!LoadGamePictures() || !SoundStart())
         return std::fprintf(stderr, "loud_game: no picture or no sound\n"), 1;
