@@ -76,8 +76,8 @@ TEST(GfxImage, ScreenshotReplacesAndFailsCleanly)
     ASSERT_EQ(ImageSaveBmp(&screen.image, name.c_str()), 1);
     EXPECT_EQ(std::ifstream(name, std::ios::binary | std::ios::ate).tellg(), 1228854);
     std::remove(name.c_str());
-    // Cannot open; or opens, but the device is full (at a write or at the close).
-    EXPECT_EQ(ImageSaveBmp(&one.image, (name + ".d/shot.bmp").c_str()) + ImageSaveBmp(&one.image, nullptr), 0);
+    // Opens, but the device is full (at a write or at the close). (A file that
+    // cannot be made, the read-only scenario's F10 meets end to end.)
     if (access("/dev/full", W_OK) == 0) {
         EXPECT_EQ(ImageSaveBmp(&one.image, "/dev/full") + ImageSaveBmp(&screen.image, "/dev/full"), 0);
     }

@@ -27,7 +27,6 @@ TEST(SoundChannels, OneCueOnTwoChannelsReapedTheSeventeenthDroppedSilentWithoutA
     SoundPlay("ShootSound");
     EXPECT_EQ(V({occupied(), SoundReap(), SoundBufferFromResource("PopSound") != nullptr, SDL_WasInit(SDL_INIT_AUDIO)}), V({0, 0, 0, 0}));
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    EXPECT_EQ(SoundOpenDevice(22050, 12, 2), 0);  // no 12-bit output
     ASSERT_EQ(SoundStart(), 1);
     SoundPlay("LoseSound");  // 3.2 s: plays throughout
     SoundBuffer* first = SoundChannels[0];
