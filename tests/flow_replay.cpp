@@ -4,25 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <string>
 
-#include "flow/Controls.h"
-#include "flow/Game.h"
 #include "flow/Playback.h"
 #include "flow/Recorder.h"
-#include "flow/ScoreTable.h"
-#include "gfx/GameImages.h"
-#include "gfx/Image.h"
-#include "gfx/SineTable.h"
-#include "gfx/Text.h"
-#include "platform/Events.h"
 #include "platform/Gamepad.h"
 #include "player/ReplayFile.h"
 #include "player/Settings.h"
-#include "rules/Board.h"
-#include "rules/GameState.h"
+#include "tests/game_support.h"
 
 namespace {
 
@@ -57,30 +45,17 @@ void Play(FrameInput* in)
 
 class Replays : public testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        BuildSineTable();
-        FontLoad();
-        if (ScreenImage.surface == nullptr && ImageCreate(&ScreenImage, nullptr, 640, 480, 1))
-            CreateGameImages(), LoadGameImages();
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(LoadGamePictures()); }
     void SetUp() override
     {
-        char pattern[] = "/tmp/kelvane-replays-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        std::filesystem::current_path(folder = pattern);
-        setenv("XDG_CONFIG_HOME", pattern, 1);
+        setenv("XDG_CONFIG_HOME", folder.path.c_str(), 1);
         GamePollInput = Play;
         GameFrameTimer = [](int32_t mode) {
             player.noise = player.noise * 1103515245u + 12345u;
             return mode == 0 ? 0 : int32_t(30000 + (player.noise >> 16) % 9000);
         };
-        AppActive = 1, aimRepeat = elapsed = 0, GamePaused = 0;
-        SeedRandom(20261207);
-        LoadScores();
-        NewGame();
+        StartGame(20261207);
     }
-    void TearDown() override { std::filesystem::current_path(home), std::filesystem::remove_all(folder); }
 
     // Plays one whole game through the frame loop, the name typed at its end.
     static void WholeGame(const std::string& name)
@@ -103,8 +78,7 @@ protected:
         return std::string(text, got);
     }
 
-    const std::filesystem::path home = std::filesystem::current_path();
-    std::filesystem::path folder;
+    ScratchFolder folder;
 };
 
 TEST_F(Replays, GamesAreKeptBehindTheirLinesAndPlayBackToTheirEnd)

@@ -7,11 +7,8 @@
 #include <cstring>
 
 #include "flow/Playback.h"
-#include "gfx/GameImages.h"
-#include "gfx/Image.h"
-#include "gfx/SineTable.h"
-#include "gfx/Text.h"
 #include "player/ReplayFile.h"
+#include "tests/game_support.h"
 
 #include <zlib.h>
 
@@ -19,11 +16,7 @@ static std::FILE* sink;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    BuildSineTable();
-    FontLoad();
-    CreateGameImages();
-    LoadGameImages();
-    if (!ImageCreate(&ScreenImage, nullptr, 640, 480, 1))
+    if (!LoadGamePictures())
         std::abort();
     sink = std::fopen("/dev/null", "w");
     return 0;

@@ -3,22 +3,12 @@
 // Whatever the file held, every line keeps its NUL in byte 127, the new line
 // reads exactly as the entry made it, the lines above it keep their text, the
 // ones below moved down keep theirs, and the saved file is the table's bytes.
-#include <unistd.h>
-
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <string>
 
-#include "flow/Game.h"
-#include "gfx/GameImages.h"
 #include "flow/Scene.h"
-#include "flow/ScoreTable.h"
-#include "platform/Events.h"
-#include "gfx/SineTable.h"
+#include "tests/game_support.h"
 
 static constexpr size_t kTableBytes = sizeof ScoreTable;
 static std::string typing;  // typed one character a poll, then Enter
@@ -38,11 +28,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     folder = made ? made : mkdtemp(tmp);
     home = std::filesystem::current_path();  // the corpus folders are named from here
     std::atexit([] { std::filesystem::remove_all(folder); });
-    BuildSineTable();
-    FontLoad();
-    CreateGameImages();
-    LoadGameImages();
-    check(ImageCreate(&ScreenImage, nullptr, 640, 480, 1));
+    check(LoadGamePictures());
     GamePollInput = [](FrameInput* input) {
         *input = FrameInput{};
         input->character = typing.empty() ? CharEnter : static_cast<unsigned char>(typing[0]);

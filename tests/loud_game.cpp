@@ -1,31 +1,21 @@
 // loud_game -- a minute of play heard through SDL's disk audio output at full
-// volume: loud_game busy|ordinary FILE
+// volume: loud_game FILE
 //
 // The real game frames, paced in real time, with fixed input and fixed frame
-// steps: "busy" fires as fast as the cannon allows for three seconds in every
-// five while the aim swings from side to side, "ordinary" fires once a second.
-// Prints how much the limiter worked.
+// steps: a busy game that fires as fast as the cannon allows for three
+// seconds in every five while the aim swings from side to side. Prints how
+// much the limiter worked.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <thread>
 
-#include "flow/Game.h"
-#include "flow/ScoreTable.h"
-#include "gfx/GameImages.h"
-#include "gfx/SineTable.h"
-#include "platform/Events.h"
-#include "rules/Board.h"
-#include "rules/GameState.h"
 #include "sound/Limiter.h"
 #include "sound/Sound.h"
+#include "tests/game_support.h"
 
 namespace {
 constexpr int kFrameMicroseconds = 16667, kFrames = 60 * 60;
-bool busy = true;
 int polls = 0;
 std::chrono::steady_clock::time_point start;
 
@@ -34,7 +24,7 @@ void scriptedPoll(FrameInput* input)
 {
     std::this_thread::sleep_until(start + std::chrono::microseconds(int64_t(polls) * kFrameMicroseconds));
     const int f = polls++;
-    const bool firing = busy ? f % 300 < 180 && f % 6 == 0 : f % 60 == 0;
+    const bool firing = f % 300 < 180 && f % 6 == 0;
     *input = FrameInput{};
     input->held = (f / 40) % 2 == 1 ? HeldLeft : HeldRight;
     input->character = game.playing == 0 ? (f % 30 == 0 ? CharEnter : 0) : firing ? ' ' : 0;
@@ -43,25 +33,20 @@ void scriptedPoll(FrameInput* input)
 
 int main(int argc, char** argv)
 {
-    char folder[] = "/tmp/kelvane-loud-XXXXXX";
-    if (argc != 3 || mkdtemp(folder) == nullptr)
-        return std::fprintf(stderr, "usage: loud_game busy|ordinary FILE\n"), 2;
-    busy = std::strcmp(argv[1], "busy") == 0;
+    if (argc != 2)
+        return std::fprintf(stderr, "usage: loud_game FILE\n"), 2;
     setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", std::filesystem::absolute(argv[2]).c_str(), 1);
-    std::filesystem::current_path(folder);  // where a finished game saves its table
-    BuildSineTable(), FontLoad(), CreateGameImages(), LoadGameImages();
-    if (!ImageCreate(&ScreenImage, nullptr, 640, 480, 1) || !SoundStart())
+    setenv("SDL_DISKAUDIOFILE", std::filesystem::absolute(argv[1]).c_str(), 1);
+    const ScratchFolder folder;  // where a finished game saves its table
+    if (!LoadGamePictures() || !SoundStart())
         return std::fprintf(stderr, "loud_game: no picture or no sound\n"), 1;
     GamePollInput = scriptedPoll;
     GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : kFrameMicroseconds; };
-    AppActive = 1;
-    SeedRandom(2026), LoadScores(), NewGame();
+    StartGame(2026);
     start = std::chrono::steady_clock::now();
     while (polls < kFrames && GameFrame() == 0) {
     }
     SoundShutdown();
-    std::filesystem::remove_all(folder);
     const LimiterStats& s = SoundLimiterStats;
     const double frames = double(s.frames) / 100;  // percentages
     std::printf("score %d, level %d\nlimiter: reduced %.2f%% of %.0f s, over 1 dB %.2f%%, over 3 dB %.2f%%, deepest %.2f dB\n",

@@ -5,7 +5,7 @@
 set -eu
 out=$2
 mkdir -p "$out"
-"$1" busy "$out/busy.raw" | tee "$out/limiter.txt"
+"$1" "$out/busy.raw" | tee "$out/limiter.txt"
 [ "$(stat -c %s "$out/busy.raw")" -gt $((88200 * 40)) ] || { echo "FAIL: less than 40 s of sound recorded"; exit 1; }
 ffmpeg -hide_banner -nostats -f s16le -ar 22050 -ac 2 -i "$out/busy.raw" -af ebur128=peak=true+sample -f null - 2>"$out/ebur128.txt"
 sed -n '/Summary:/,$p' "$out/ebur128.txt"

@@ -15,22 +15,11 @@
 // and prints the lines its game ended with.
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <string>
 #include <vector>
 
-#include "flow/Game.h"
-#include "gfx/GameImages.h"
-#include "flow/ScoreTable.h"
-#include "gfx/Image.h"
-#include "platform/Events.h"
-#include "rules/Board.h"
-#include "rules/GameState.h"
-#include "gfx/SineTable.h"
+#include "tests/game_support.h"
 
 namespace {
 
@@ -97,13 +86,9 @@ bool replay(const char* path)
             return false;
         }
     }
-    // The state at program start, then RunGame's first two steps.
     std::filesystem::remove("Kelvane.scores");
-    std::memset(KeyDown, 0, sizeof KeyDown);
-    AppActive = 1, aimRepeat = 0, elapsed = 0, highlightRank = kNoHighlight, next = 0;
-    SeedRandom(seed);
-    LoadScores();
-    NewGame();
+    next = 0;
+    StartGame(seed);
     while (next < polls.size() && GameFrame() == 0) {
     }
     const std::vector<std::string> got = describeEnd();
@@ -125,22 +110,15 @@ bool replay(const char* path)
 
 int main(int argc, char** argv)
 {
-    BuildSineTable();
-    FontLoad();
-    CreateGameImages();
-    LoadGameImages();
-    char pattern[] = "/tmp/kelvane-replay-XXXXXX";
-    if (argc < 2 || !ImageCreate(&ScreenImage, nullptr, 640, 480, 1) || mkdtemp(pattern) == nullptr) {
+    if (argc < 2 || !LoadGamePictures()) {
         std::fprintf(stderr, "usage: replay FILE...\n");
         return 2;
     }
     GamePollInput = scriptedPoll;
     GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : pendingElapsed; };
     bool ok = true;
-    const std::filesystem::path home = std::filesystem::current_path();
-    std::filesystem::current_path(pattern);  // where the games save their tables
+    const ScratchFolder folder;  // where the games save their tables
     for (int i = 1; i < argc; i++)
-        ok = replay((home / argv[i]).c_str()) && ok;
-    std::filesystem::remove_all(pattern);
+        ok = replay((folder.home / argv[i]).c_str()) && ok;
     return ok ? 0 : 1;
 }

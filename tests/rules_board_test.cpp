@@ -1,21 +1,13 @@
 // The random source, the next ball's colour, the geometry, and groups, falls,
 // scoring and the ceiling.
-#include <algorithm>
 #include <random>
 #include <sstream>
 
 #include "rules_support.h"
 
-// Made before any test runs: the first draw from a generator never seeded.
-static const uint32_t firstUnseededDraw = NextRandom();
-
-TEST(Random, ReferenceOutputsRenewalAndRange) {
-    const uint32_t reference[5] = {3510405877u, 4290933890u, 2191955339u, 564929546u, 152112058u};
-    EXPECT_EQ(firstUnseededDraw, reference[0]);  // it seeded itself with 4357
-    SeedRandom(4356);                            // the lowest bit is forced
-    for (uint32_t r : reference) EXPECT_EQ(NextRandom(), r);
-    SeedRandom(4357);  // the range scales the low sixteen bits of those
-    for (int32_t want : {5, 4, 5, 2, 1}) EXPECT_EQ(RandomRange(1, 8), want);
+// (The seeding's forced lowest bit and the range's scaling are pinned by the
+// recorded games, whose seeds are even and whose colours are drawn in range.)
+TEST(Random, RenewalAgreesWithTheStandardGenerator) {
     RandomRange(INT32_MIN, INT32_MAX);  // no overflow on the widest span
     // The standard mt19937 loaded with the same 624 words agrees across renewals.
     std::stringstream state;
@@ -25,11 +17,9 @@ TEST(Random, ReferenceOutputsRenewalAndRange) {
     for (int i = 0; i < 2500; i++) ASSERT_EQ(NextRandom(), standard()) << "draw " << i;
 }
 
-TEST_F(RulesTest, PickColorAndGeometry) {
-    Put(0, 0, 1), Put(6, 5, 3);
-    int count[9] = {};
-    for (int i = 0; i < 4000; i++) count[PickColor()]++;  // only the colours left, evenly
-    EXPECT_TRUE(count[1] + count[3] == 4000 && count[1] > 1800 && count[3] > 1800) << count[1] << " " << count[3];
+// (Which colours the next ball takes, the recorded games pin: their boards
+// lose colours as they empty, to the last ball of a cleared level.)
+TEST_F(RulesTest, Geometry) {
     int32_t x, y, w, h, cannonX, cannonY;
     game.ceiling = 63, ScreenImage.width = 800;  // the cells come down, the cannon stays; nothing is cached
     GetCellRect(6, 1, &x, &y, &w, &h), GetCannonPos(&cannonX, &cannonY);

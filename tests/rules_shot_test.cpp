@@ -1,4 +1,4 @@
-// The cannon and the shot: aiming, wall bounces, snapping and losing.
+// The cannon and the shot: aiming, snapping and losing.
 #include "rules/Shot.h"
 #include "rules_support.h"
 
@@ -17,10 +17,9 @@ TEST_F(RulesTest, AimingKeepsToTheArc) {
     }
 }
 
-TEST_F(RulesTest, WallsReflectSnappingPicksTheNearestCellAndResolvesTheShot) {
-    placeBall(416, 200);  // a bounce keeps the vertical move, undoes the horizontal one, mirrors the angle
-    game.flightAngle = 338, MoveBall(1000);
-    EXPECT_TRUE(game.flightAngle == 1102 && game.ballX == 416 * 256 && game.ballY < 200 * 256);
+// (How a wall bounce turns and moves the ball, the recorded games pin: they
+// differ at once without the horizontal step undone, tried.)
+TEST_F(RulesTest, SnappingPicksTheNearestCellAndResolvesTheShot) {
     const int32_t cases[][4] = {// rx, ry -> col, row; ties go right and down
                                 {16, 0, 1, 0},  {15, 0, 0, 0},   {0, 14, 0, 1},   {0, 13, 0, 0}, {32, 28, 1, 1},
                                 {31, 28, 0, 1}, {224, 28, 6, 1}, {-40, -9, 0, 0}, {300, 56, 7, 2}};
@@ -45,9 +44,3 @@ TEST_F(RulesTest, FlightStepsAndTheirRounding) {
     }
 }
 
-// A ball bitmap of another size than the game was made for is fatal, not drawn wrong.
-TEST(GameImages, FatalWhenTheBallIsNotTheBitmapsSize) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT({ CreateGameImages(); ImageCreate(&ballImage, nullptr, 30, 30, 1); LoadGameImages(); },
-                ::testing::ExitedWithCode(1), "^$");
-}

@@ -1,6 +1,6 @@
 // The limiter on the mixed output: what the worst can send it comes out under
-// the ceiling, a quiet mix comes out merely lifted, and the buffers' sizes
-// change nothing. The cues leave the mixer room to add them up.
+// the ceiling, and the buffers' sizes change nothing. The cues leave the
+// mixer room to add them up.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -78,12 +78,6 @@ TEST(SoundLimiter, TheWorstInputStaysUnderTheCeilingWhateverTheBuffers) {
     // sizes, single frames), after a reset from what came before.
     EXPECT_TRUE(limit(&l, mix, {512}) == whole);
     EXPECT_TRUE(limit(&l, mix, {1, 7, 300, 2, 1023}) == whole);
-
-    // A quiet mix is only lifted by the make-up gain, after the look-ahead's delay.
-    Pcm in;
-    for (int i = 0; i < 22050; i++) in.insert(in.end(), 2, int16_t(std::lround(1200 * std::sin(i * 0.07) + 800 * std::sin(i * 1.3))));
-    const Pcm out = limit(&l, in, {512});
-    const size_t lag = 2 * size_t(LimiterLatency(&l));
-    EXPECT_EQ(l.stats.reduced, 0u);
-    for (size_t i = lag; i < out.size(); i++) ASSERT_NEAR(out[i], in[i - lag] * std::pow(10.0, kLimiterMakeUpDb / 20), 0.51) << i;
+    // (That a quiet mix is merely lifted by the make-up gain, the disk output
+    // test hears: every cue alone comes out as its samples lifted.)
 }
