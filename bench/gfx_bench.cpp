@@ -27,10 +27,9 @@ constexpr int32_t kScreenW = 640;
 constexpr int32_t kScreenH = 480;
 constexpr int32_t kBallSize = 32;
 constexpr int32_t kCannonSize = 184;
-constexpr int kBalls = 120;            // a full board's worth of balls
+constexpr int kBalls = 120;  // a full board's worth of balls
 constexpr int32_t kFadeAlpha = 128;
-constexpr int16_t kAimAngle = 90;      // 22.5 degrees, a typical aim
-
+constexpr int16_t kAimAngle = 90;  // 22.5 degrees, a typical aim
 
 struct Ratio {
     std::string name;
@@ -52,8 +51,6 @@ struct Summary {
     }
 };
 Summary summary;
-
-
 
 // Runs both sides alternately, swapping which goes first so that neither
 // always meets the other's warm caches.
@@ -160,8 +157,7 @@ SDL_Surface* surfaceOver(Image* image)
 {
     int32_t pitch;
     uint32_t* p = pixelsOf(image, &pitch);
-    return SDL_CreateRGBSurfaceWithFormatFrom(p, image->width, image->height, 32, pitch * 4,
-                                              SDL_PIXELFORMAT_RGB888);
+    return SDL_CreateRGBSurfaceWithFormatFrom(p, image->width, image->height, 32, pitch * 4, SDL_PIXELFORMAT_RGB888);
 }
 
 pixman_image_t* pixmanOver(Image* image, pixman_format_code_t format)

@@ -39,7 +39,9 @@ Replay tenMinuteGame(int32_t hertz)
     for (int32_t f = 0; f < frames; f++) {
         FrameInput in;
         const uint32_t r = noise.next();
-        const int32_t jitter = r % 3 != 0 ? int32_t(r >> 4 & 63) - 32 : r % 97 == 0 ? int32_t(r >> 4 & 4095) : int32_t(r >> 4 & 511) - 256;
+        const int32_t jitter = r % 3 != 0    ? int32_t(r >> 4 & 63) - 32
+                               : r % 97 == 0 ? int32_t(r >> 4 & 4095)
+                                             : int32_t(r >> 4 & 511) - 256;
         in.elapsed = period + jitter;
         in.held = (f / (hertz / 2)) % 4 == 1 ? HeldLeft : (f / (hertz / 2)) % 4 == 3 ? HeldRight : 0;
         in.character = f % hertz == 0 ? ' ' : 0;

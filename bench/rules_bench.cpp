@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "gfx/GameImages.h"
+#include "gfx/SineTable.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
 #include "rules/Shot.h"
-#include "gfx/SineTable.h"
 
 namespace {
 
@@ -25,7 +25,8 @@ constexpr int32_t kPlayableRows = 10;     // a ball in row 10 is lost at the sta
 // times while its iteration count is settled, and the last run counts.
 struct Summary {
     std::vector<std::pair<std::string, double>> costs;  // name, microseconds; in first-run order
-    void set(const std::string& name, double us) {
+    void set(const std::string& name, double us)
+    {
         for (auto& c : costs)
             if (c.first == name) {
                 c.second = us;
@@ -33,8 +34,10 @@ struct Summary {
             }
         costs.emplace_back(name, us);
     }
-    ~Summary() {
-        if (costs.empty()) return;
+    ~Summary()
+    {
+        if (costs.empty())
+            return;
         std::printf("\nRules against a 60 Hz frame (%.1f ms):\n", kFrameBudgetUs / 1000.0);
         for (const auto& [name, us] : costs)
             std::printf("  %-54s %9.2f us = %6.3f%% of a frame\n", name.c_str(), us, 100.0 * us / kFrameBudgetUs);
@@ -43,7 +46,8 @@ struct Summary {
 };
 Summary summary;
 
-void setUpWorld() {
+void setUpWorld()
+{
     BuildSineTable();
     ScreenImage.width = 640;
     ScreenImage.height = 480;
@@ -51,7 +55,8 @@ void setUpWorld() {
         ImageCreate(&ballImage, "MyBallBitmap", 0, 0, 1);
         ImageLoadBitmap(&ballImage, "MyBallBitmap");
     }
-    if (cannonImage.surface == nullptr) ImageCreate(&cannonImage, nullptr, 184, 184, 1);
+    if (cannonImage.surface == nullptr)
+        ImageCreate(&cannonImage, nullptr, 184, 184, 1);
     game = GameState{};
     game.ceiling = kCeilingStart;
     game.playing = 1;
@@ -59,7 +64,8 @@ void setUpWorld() {
 }
 
 // Every used cell up to `rows`, colours from 1..colours in a fixed pattern.
-void fillBoard(int32_t rows, int32_t colours) {
+void fillBoard(int32_t rows, int32_t colours)
+{
     std::memset(&board, 0, sizeof board);
     uint32_t x = 12345;
     for (int32_t r = 0; r < rows; r++)
@@ -69,14 +75,16 @@ void fillBoard(int32_t rows, int32_t colours) {
         }
 }
 
-void report(benchmark::State& state, const std::string& name, double perCallNs) {
+void report(benchmark::State& state, const std::string& name, double perCallNs)
+{
     const double us = perCallNs / 1000.0;
     state.counters["us"] = us;
     state.counters["frame_pct"] = 100.0 * us / kFrameBudgetUs;
     summary.set(name, us);
 }
 
-double nsPerIteration(const benchmark::State& state, double seconds) {
+double nsPerIteration(const benchmark::State& state, double seconds)
+{
     return seconds * 1e9 / static_cast<double>(state.iterations());
 }
 
@@ -85,7 +93,8 @@ double nsPerIteration(const benchmark::State& state, double seconds) {
 // All 120 cells occupied, the ball on the last one: the test visits every
 // cell before its one hit. Then the fullest board in play (rows 0..9) with the
 // ball just below it, touching nothing: every cell visited, no hit.
-static void BM_TestBallHit(benchmark::State& state) {
+static void BM_TestBallHit(benchmark::State& state)
+{
     setUpWorld();
     const bool allCells = state.range(0) == 1;
     int32_t x, y, w, h;
@@ -100,7 +109,8 @@ static void BM_TestBallHit(benchmark::State& state) {
     game.ballX = x * 256;
     game.ballY = y * 256;
     const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state) benchmark::DoNotOptimize(TestBallHit());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(TestBallHit());
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     report(state, allCells ? "TestBallHit, 120 balls, hit on the last" : "TestBallHit, rows 0..9 full, no hit",
            nsPerIteration(state, took.count()));
@@ -109,21 +119,25 @@ BENCHMARK(BM_TestBallHit)->Arg(1)->Arg(0);
 
 // A full board of one colour (the group is everything: the most passes) and
 // of four colours.
-static void BM_MarkGroup(benchmark::State& state) {
+static void BM_MarkGroup(benchmark::State& state)
+{
     setUpWorld();
     const int32_t colours = static_cast<int32_t>(state.range(0));
     fillBoard(kBoardRows, colours);
     const auto start = std::chrono::steady_clock::now();
-    for (auto _ : state) benchmark::DoNotOptimize(MarkGroup(3, 15));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(MarkGroup(3, 15));
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    report(state, "MarkGroup, 120 balls, " + std::to_string(colours) + " colour(s)", nsPerIteration(state, took.count()));
+    report(state, "MarkGroup, 120 balls, " + std::to_string(colours) + " colour(s)",
+           nsPerIteration(state, took.count()));
 }
 BENCHMARK(BM_MarkGroup)->Arg(1)->Arg(4);
 
 // One whole flight at the steepest angle (it zig-zags between the walls all
 // the way up) into the fullest board in play, frame by frame, ending with the
 // ball attached and resolved. Reported per flight and per frame.
-static void BM_WholeFlight(benchmark::State& state) {
+static void BM_WholeFlight(benchmark::State& state)
+{
     setUpWorld();
     fillBoard(kPlayableRows - 1, 8);  // rows 0..8: the ball comes to rest in row 9
     const Board full = board;

@@ -21,15 +21,15 @@
 #include <string>
 #include <vector>
 
-#include "gfx/GameImages.h"
+#include "bench/BenchTiming.h"
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
-#include "bench/BenchTiming.h"
+#include "gfx/GameImages.h"
 #include "gfx/Image.h"
+#include "gfx/SineTable.h"
 #include "platform/FaceText.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
-#include "gfx/SineTable.h"
 
 namespace {
 
@@ -39,7 +39,6 @@ constexpr int32_t kFullRows = 10;  // rows 0..9: every level's layout at most
 constexpr int32_t kAimAngle = 90;  // 22.5 degrees to the right, a typical aim
 constexpr double kLibraryTarget = 0.7;
 constexpr double kFloorTarget = 2.5;  // the sight turning; the other two no worse than before
-
 
 struct Result {
     std::string name;
@@ -65,8 +64,6 @@ struct Summary {
 };
 Summary summary;
 
-
-
 uint32_t* pixelsOf(Image* image, int32_t* pitch)
 {
     uint32_t* p;
@@ -85,7 +82,7 @@ SDL_Surface* surfaceOver(Image* image)
 // The game's images and screen, a full board, and the library side's own
 // frame with its surfaces, all made once.
 struct Bench {
-    Image frame;   // the library side draws here
+    Image frame;  // the library side draws here
     Image floorFrame;
     Image ballStripArgb, cannonArgb;  // the transparent colour as alpha, for pixman
     SDL_Surface* frameSurface = nullptr;
@@ -258,10 +255,7 @@ struct Bench {
         }
     }
 
-    void floorCopy()
-    {
-        std::memcpy(floorPixels, backPixels, frameBytes);
-    }
+    void floorCopy() { std::memcpy(floorPixels, backPixels, frameBytes); }
 };
 
 Bench& bench()
@@ -293,8 +287,12 @@ void runFrames(benchmark::State& state, const char* name, int32_t playing, bool 
                 ImageFillRect(&ScreenImage, 0, 0, 0, 0, 0);
                 scene.push_back(timed(DrawScene));
                 break;
-            case 1: library.push_back(timed([&b] { b.libraryFrame(); })); break;
-            default: floor.push_back(timed([&b] { b.floorCopy(); })); break;
+            case 1:
+                library.push_back(timed([&b] { b.libraryFrame(); }));
+                break;
+            default:
+                floor.push_back(timed([&b] { b.floorCopy(); }));
+                break;
             }
         }
         turn++;
@@ -309,8 +307,7 @@ void runFrames(benchmark::State& state, const char* name, int32_t playing, bool 
     // The library runs a benchmark several times while it settles on an
     // iteration count; the last, longest run is the one reported.
     auto same = [name](const Result& r) { return r.name == name; };
-    summary.results.erase(std::remove_if(summary.results.begin(), summary.results.end(), same),
-                          summary.results.end());
+    summary.results.erase(std::remove_if(summary.results.begin(), summary.results.end(), same), summary.results.end());
     summary.results.push_back({name, ms, ml, mf});
 }
 

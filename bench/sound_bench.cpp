@@ -18,7 +18,8 @@ static void BM_LimiterBuffer512(benchmark::State& state)
     uint32_t noise = 1;
     for (size_t i = 0; i < mix.size() / 2; i++) {
         noise = noise * 1664525u + 1013904223u;
-        double v = 0.6 * std::sin(double(i) * 0.11) + 0.3 * std::sin(double(i) * 0.73) + 0.1 * (noise / 4294967296.0 - 0.5);
+        double v =
+            0.6 * std::sin(double(i) * 0.11) + 0.3 * std::sin(double(i) * 0.73) + 0.1 * (noise / 4294967296.0 - 0.5);
         mix[2 * i] = mix[2 * i + 1] = int16_t(std::lround(32767 * level * v));
     }
     static Limiter limiter;

@@ -12,8 +12,8 @@
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Gamepad.h"
-#include "player/Settings.h"
 #include "platform/Timing.h"
+#include "player/Settings.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
 #include "rules/Shot.h"
@@ -83,8 +83,7 @@ static void switchMarks(int32_t character)
 
 static int pauseAsked(const FrameInput& input)
 {
-    return input.keyCode == KeyPause || input.character == 'p' || input.character == 'P' ||
-           (input.pad & PadStart) != 0;
+    return input.keyCode == KeyPause || input.character == 'p' || input.character == 'P' || (input.pad & PadStart) != 0;
 }
 
 // The stick turns the cannon in proportion to how far it is pushed: at full

@@ -19,7 +19,8 @@ void ControlsStart();
 
 // What belongs to this machine, not to the game's course: P, Pause and the
 // pad's Start pause and carry on during a game; M mutes, + and - change the
-// volume, C switches the colour marks (in play and on the title screen). 1 while the game is paused (the frame then does nothing more).
+// volume, C switches the colour marks (in play and on the title screen). 1 while the game is paused (the frame then
+// does nothing more).
 int32_t ControlsMachine(const FrameInput& input);
 
 // The rest of the poll, outside a pause: the mouse and the left stick aim.

@@ -11,13 +11,13 @@
 #include "flow/ScoreTable.h"
 #include "gfx/GameImages.h"
 #include "gfx/Image.h"
-#include "player/DataDir.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Gamepad.h"
 #include "platform/Mouse.h"
 #include "platform/Platform.h"
 #include "platform/Timing.h"
+#include "player/DataDir.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
 #include "rules/Shot.h"
@@ -263,8 +263,7 @@ void RunGame()
     if (GameFrame() != 0)
         return;
     SoundStart();
-    while (GameFrame() == 0) {
-    }
+    while (GameFrame() == 0) {}
 }
 
 int GameMain(int argc, char** argv)

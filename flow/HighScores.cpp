@@ -14,12 +14,12 @@
 #include "flow/Scene.h"
 #include "flow/ScoreTable.h"
 #include "gfx/Image.h"
-#include "player/DataDir.h"
-#include "player/SmallFile.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
 #include "platform/Mouse.h"
 #include "platform/Quit.h"
+#include "player/DataDir.h"
+#include "player/SmallFile.h"
 #include "sound/Sound.h"
 
 static constexpr const char* kScoreFile = "Kelvane.scores";

@@ -42,8 +42,8 @@ struct Playback {
     size_t next = 0;        // the next frame to play
     size_t checkpoint = 0;  // the next checkpoint to compare
     std::string divergence;
-    int32_t watching = 0;   // in the window: the name entry polls the watcher too
-    int32_t stop = 0;       // the watcher pressed Esc during the name entry
+    int32_t watching = 0;  // in the window: the name entry polls the watcher too
+    int32_t stop = 0;      // the watcher pressed Esc during the name entry
 };
 
 Playback* current;

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <type_traits>
 
+#include "flow/ScoreTable.h"
 #include "gfx/BallMarks.h"
 #include "gfx/GameImages.h"
-#include "flow/ScoreTable.h"
 #include "gfx/Image.h"
 #include "platform/FaceText.h"
 #include "player/Settings.h"
@@ -223,8 +223,7 @@ static void drawCannonAndNextBall()
     bool moving = game.aimAngle != previousAim;
     previousAim = game.aimAngle;
     if (moving) {
-        ImageRotateKeyed(&cannonImage, &ScreenImage, cannonX, cannonY, static_cast<int16_t>(game.aimAngle),
-                         kScaleOne);
+        ImageRotateKeyed(&cannonImage, &ScreenImage, cannonX, cannonY, static_cast<int16_t>(game.aimAngle), kScaleOne);
         return;
     }
     if (game.aimAngle != turnedAngle || gameImagesVersion != turnedVersion) {
@@ -319,11 +318,10 @@ static_assert(std::has_unique_object_representations_v<Settings>);
 
 static bool sameInputs(const SceneInputs& a, const SceneInputs& b)
 {
-    return std::memcmp(&a.game, &b.game, sizeof a.game) == 0 &&
-           std::memcmp(&a.board, &b.board, sizeof a.board) == 0 &&
+    return std::memcmp(&a.game, &b.game, sizeof a.game) == 0 && std::memcmp(&a.board, &b.board, sizeof a.board) == 0 &&
            std::memcmp(a.scores, b.scores, sizeof a.scores) == 0 && a.highlightRank == b.highlightRank &&
-           a.imagesVersion == b.imagesVersion &&
-           std::memcmp(&a.settings, &b.settings, sizeof a.settings) == 0 && a.screenStamp == b.screenStamp;
+           a.imagesVersion == b.imagesVersion && std::memcmp(&a.settings, &b.settings, sizeof a.settings) == 0 &&
+           a.screenStamp == b.screenStamp;
 }
 
 static void drawFrame()

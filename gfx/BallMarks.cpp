@@ -30,10 +30,10 @@ static int32_t absolute(int32_t v)
 // run clockwise from the top point, 36 degrees apart.
 static int inStar(int32_t dx, int32_t dy)
 {
-    static constexpr double kSin[kStarCorners] = {0, 0.587785, 0.951057, 0.951057, 0.587785,
+    static constexpr double kSin[kStarCorners] = {0, 0.587785,  0.951057,  0.951057,  0.587785,
                                                   0, -0.587785, -0.951057, -0.951057, -0.587785};
-    static constexpr double kCos[kStarCorners] = {1, 0.809017, 0.309017, -0.309017, -0.809017,
-                                                  -1, -0.809017, -0.309017, 0.309017, 0.809017};
+    static constexpr double kCos[kStarCorners] = {1,  0.809017,  0.309017,  -0.309017, -0.809017,
+                                                  -1, -0.809017, -0.309017, 0.309017,  0.809017};
     double cornerX[kStarCorners];
     double cornerY[kStarCorners];
     for (int i = 0; i < kStarCorners; i++) {

@@ -54,7 +54,7 @@ static inline bool clipBlit(const Image* source, const Image* destination, BlitA
         return false;
     if (y < 0 || y + ch > source->height)
         return false;
-    *area = {static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(tx),
+    *area = {static_cast<int32_t>(x),  static_cast<int32_t>(y),  static_cast<int32_t>(tx),
              static_cast<int32_t>(ty), static_cast<int32_t>(cw), static_cast<int32_t>(ch)};
     return true;
 }

@@ -18,11 +18,11 @@ static constexpr size_t kTableEntrySize = 4;
 struct DibLayout {
     int32_t width;
     int32_t height;
-    int bitsPerPixel;                // 4 or 8
-    uint32_t colours;                // entries in the colour table
+    int bitsPerPixel;  // 4 or 8
+    uint32_t colours;  // entries in the colour table
     const unsigned char* table;
-    const unsigned char* rows;       // the bottom row first
-    size_t stride;                   // bytes a row, padding included
+    const unsigned char* rows;  // the bottom row first
+    size_t stride;              // bytes a row, padding included
 };
 
 static uint32_t readU32(const unsigned char* p)

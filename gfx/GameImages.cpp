@@ -34,13 +34,15 @@ const uint32_t BallPalette[kStripCells] = {
 
 // There is no way to play without the pictures, and nothing to tell the
 // player that would help: the process just ends.
-static void require(int ok) {
+static void require(int ok)
+{
     if (!ok) {
         std::exit(1);
     }
 }
 
-void CreateGameImages() {
+void CreateGameImages()
+{
     // The sizes of the three pictures come from their bitmaps; everything
     // else (the scratch images, the field, the cannon's place) follows.
     require(ImageCreate(&backImage, "MyBackBitmap", 0, 0, 0));
@@ -53,7 +55,8 @@ void CreateGameImages() {
     gameImagesVersion++;
 }
 
-void LoadGameImages() {
+void LoadGameImages()
+{
     require(ImageLoadBitmap(&backImage, "MyBackBitmap"));
     require(ImageLoadBitmap(&ballImage, "MyBallBitmap"));
     require(ImageLoadBitmap(&cannonImage, "MyCannonBitmap"));
@@ -70,7 +73,8 @@ void LoadGameImages() {
     gameImagesVersion++;
 }
 
-void RestoreGameImages() {
+void RestoreGameImages()
+{
     ImageRestore(&backImage);
     ImageRestore(&ballImage);
     ImageRestore(&tintImage);
@@ -80,13 +84,15 @@ void RestoreGameImages() {
     ImageRestore(&cannonTurnImage);
 }
 
-static void releaseIfMade(Image* image) {
+static void releaseIfMade(Image* image)
+{
     if (image->surface != nullptr) {
         ImageRelease(image);
     }
 }
 
-void ReleaseGameImages() {
+void ReleaseGameImages()
+{
     releaseIfMade(&backImage);
     releaseIfMade(&ballImage);
     releaseIfMade(&tintImage);

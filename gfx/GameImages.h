@@ -35,6 +35,6 @@ extern Image ScreenImage;
 // Each ends the process with exit status 1, silently, when an image cannot be
 // created or loaded.
 void CreateGameImages();
-void LoadGameImages();      // pictures, then ballStrip and markedStrip rebuilt from ballImage
-void RestoreGameImages();   // gives back lost surfaces (not their pixels)
-void ReleaseGameImages();   // skips images without a surface
+void LoadGameImages();     // pictures, then ballStrip and markedStrip rebuilt from ballImage
+void RestoreGameImages();  // gives back lost surfaces (not their pixels)
+void ReleaseGameImages();  // skips images without a surface

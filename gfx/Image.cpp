@@ -24,7 +24,7 @@ static constexpr int32_t kPitchMultiple = 16;
 
 static uint32_t* allocatePixels(size_t count)
 {
-    void* p = ::operator new(count * sizeof(uint32_t), std::align_val_t{kSurfaceAlign}, std::nothrow);
+    void* p = ::operator new (count * sizeof(uint32_t), std::align_val_t{kSurfaceAlign}, std::nothrow);
     if (p != nullptr)
         std::memset(p, 0, count * sizeof(uint32_t));
     return static_cast<uint32_t*>(p);
@@ -42,7 +42,7 @@ static void changing(ImageSurface* surface)
 
 static void freeSurface(ImageSurface* surface)
 {
-    ::operator delete(surface->pixels, std::align_val_t{kSurfaceAlign});
+    ::operator delete (surface->pixels, std::align_val_t{kSurfaceAlign});
     delete surface;
 }
 

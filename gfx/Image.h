@@ -67,8 +67,10 @@ int DibSize(const unsigned char* bytes, size_t size, int32_t* width, int32_t* he
 // Copies of a w x h block from (sx, sy) of source to (dx, dy) of destination,
 // clipped to both.
 void ImageBlit(Image* source, int32_t sx, int32_t sy, Image* destination, int32_t dx, int32_t dy, int32_t w, int32_t h);
-void ImageBlitKeyed(Image* source, int32_t sx, int32_t sy, Image* destination, int32_t dx, int32_t dy, int32_t w, int32_t h);
-void ImageBlendKeyed(Image* source, int32_t sx, int32_t sy, Image* destination, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t alpha);
+void ImageBlitKeyed(Image* source, int32_t sx, int32_t sy, Image* destination, int32_t dx, int32_t dy, int32_t w,
+                    int32_t h);
+void ImageBlendKeyed(Image* source, int32_t sx, int32_t sy, Image* destination, int32_t dx, int32_t dy, int32_t w,
+                     int32_t h, int32_t alpha);
 void ImageTint(Image* source, Image* destination, uint32_t colour);
 int ImageOverlap(Image* a, int32_t ax, int32_t ay, Image* b, int32_t bx, int32_t by);
 

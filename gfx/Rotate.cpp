@@ -15,9 +15,9 @@
 
 uint32_t RowOffsetTable[kRotateMaxRows];
 
-static constexpr int kScaleShift = 10;   // scales are 1024ths
-static constexpr int kSineShift = 8;     // sines are 256ths
-static constexpr int kFixedShift = 16;   // texture coordinates are 16.16
+static constexpr int kScaleShift = 10;  // scales are 1024ths
+static constexpr int kSineShift = 8;    // sines are 256ths
+static constexpr int kFixedShift = 16;  // texture coordinates are 16.16
 static constexpr int32_t kFixedOne = 1 << kFixedShift;
 
 static int32_t mul32(int32_t a, int32_t b)
@@ -232,7 +232,7 @@ static void drawSpan(const uint32_t* source, const SpanOut& out, SpanEnd a, Span
     if (!out.keyed) {
         for (int32_t x = first; x <= last; ++x) {
             out.row[x + out.shift] = source[(static_cast<int32_t>(uu) >> kFixedShift) +
-                                RowOffsetTable[static_cast<int32_t>(vv) >> kFixedShift]];
+                                            RowOffsetTable[static_cast<int32_t>(vv) >> kFixedShift]];
             uu += static_cast<uint32_t>(du);
             vv += static_cast<uint32_t>(dv);
         }
@@ -253,8 +253,8 @@ static void drawSpan(const uint32_t* source, const SpanOut& out, SpanEnd a, Span
     uint32_t* const row = out.row;
     const int32_t shift = out.shift;
     for (int32_t x = first; x <= last; ++x) {
-        uint32_t p = source[(static_cast<int32_t>(uu) >> kFixedShift) +
-                            RowOffsetTable[static_cast<int32_t>(vv) >> kFixedShift]];
+        uint32_t p =
+            source[(static_cast<int32_t>(uu) >> kFixedShift) + RowOffsetTable[static_cast<int32_t>(vv) >> kFixedShift]];
         if (p != TransparentColor)
             row[x + shift] = p;
         uu += static_cast<uint32_t>(du);
@@ -303,7 +303,8 @@ void ImageRotate(Image* source, Image* target, int16_t angle, int16_t scale)
     for (int32_t y = 0; y < h; ++y) {
         SpanEnd ends[2];
         if (findSpan(cornerX, cornerY, y, w, h, ends))
-            drawSpan(sp, SpanOut{tp + static_cast<ptrdiff_t>(y) * tPitch, 0, 0, w - 1, false, nullptr}, ends[0], ends[1], w, h);
+            drawSpan(sp, SpanOut{tp + static_cast<ptrdiff_t>(y) * tPitch, 0, 0, w - 1, false, nullptr}, ends[0],
+                     ends[1], w, h);
     }
     ImageUnlock(source, target);
 }
@@ -327,8 +328,11 @@ void ImageRotateKeyed(Image* source, Image* destination, int32_t dx, int32_t dy,
     const int32_t w = source->width, h = source->height;
     // The target columns and rows that land inside the destination, worked
     // out in 64 bits so that far-away placements cannot wrap.
-    SpanOut out{nullptr, dx, static_cast<int32_t>(std::max<int64_t>(0, -int64_t(dx))),
-                static_cast<int32_t>(std::min<int64_t>(w - 1, int64_t(destination->width) - 1 - dx)), true,
+    SpanOut out{nullptr,
+                dx,
+                static_cast<int32_t>(std::max<int64_t>(0, -int64_t(dx))),
+                static_cast<int32_t>(std::min<int64_t>(w - 1, int64_t(destination->width) - 1 - dx)),
+                true,
                 opaqueBoxOf(source, sp, sPitch)};
     int64_t top = std::max<int64_t>(0, -int64_t(dy));
     int64_t bottom = std::min<int64_t>(h - 1, int64_t(destination->height) - 1 - dy);

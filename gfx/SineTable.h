@@ -8,10 +8,10 @@
 
 #include <cstdint>
 
-inline constexpr int kSineTableSize = 1440;   // quarter-degrees in a full turn
-inline constexpr int kQuarterTurn = 360;      // cosine offset into the table
+inline constexpr int kSineTableSize = 1440;  // quarter-degrees in a full turn
+inline constexpr int kQuarterTurn = 360;     // cosine offset into the table
 
-extern int16_t SineTable[kSineTableSize];     // all zero until BuildSineTable
+extern int16_t SineTable[kSineTableSize];  // all zero until BuildSineTable
 
 // Fills the SineTable; called once at start-up before the first frame.
 void BuildSineTable();

@@ -5,8 +5,8 @@
 
 struct Image;
 
-inline constexpr int kGlyphSize = 8;                    // pixels across and down
-inline constexpr int kFontTableSize = 256 * kGlyphSize; // 256 glyphs, a byte a row
+inline constexpr int kGlyphSize = 8;                     // pixels across and down
+inline constexpr int kFontTableSize = 256 * kGlyphSize;  // 256 glyphs, a byte a row
 
 // Glyph c is bytes 8c..8c+7, top row first; bit 7 of a row is its leftmost
 // pixel. All zero (every glyph blank) until FontLoad.

@@ -15,15 +15,15 @@
 
 SDL_Renderer* DisplayRenderer;
 
-static SDL_Texture* texture;      // the enlarged picture, the box's size
-static bool textureFresh;         // the texture holds nothing yet
+static SDL_Texture* texture;  // the enlarged picture, the box's size
+static bool textureFresh;     // the texture holds nothing yet
 static Enlarger enlarger;
-static bool enlargedWhole;        // the scaling the enlarger was set up for
-static Image backBuffer;          // owned here; the ScreenImage shares its surface
-static int64_t refreshTicks;      // one refresh interval in performance-counter ticks
-static uint64_t lastPresentEnd;   // counter value when the previous Present returned
-static uint64_t shownStamp;       // the back buffer's change stamp when it was last shown
-static bool repaintDue = true;    // the window needs the picture again, changed or not
+static bool enlargedWhole;       // the scaling the enlarger was set up for
+static Image backBuffer;         // owned here; the ScreenImage shares its surface
+static int64_t refreshTicks;     // one refresh interval in performance-counter ticks
+static uint64_t lastPresentEnd;  // counter value when the previous Present returned
+static uint64_t shownStamp;      // the back buffer's change stamp when it was last shown
+static bool repaintDue = true;   // the window needs the picture again, changed or not
 
 static constexpr int32_t kDisplayBits = 32;
 static constexpr int kDefaultRefreshRate = 60;  // Hz, when the mode does not say
@@ -76,8 +76,8 @@ static bool fitTexture()
     if (texture == nullptr || box.w != enlarger.box.w || box.h != enlarger.box.h) {
         if (texture != nullptr)
             SDL_DestroyTexture(texture);
-        texture = SDL_CreateTexture(DisplayRenderer, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING, box.w,
-                                    box.h);
+        texture =
+            SDL_CreateTexture(DisplayRenderer, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING, box.w, box.h);
         if (texture == nullptr)
             return false;
         SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest);

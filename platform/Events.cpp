@@ -45,11 +45,10 @@ struct KeyCodeEntry {
 };
 
 static constexpr KeyCodeEntry kKeyCodeTable[] = {
-    {VkPrior, KeyPageUp}, {VkNext, KeyPageDown}, {VkEnd, KeyEnd},       {VkHome, KeyHome},
-    {VkLeft, KeyLeft},    {VkUp, KeyUp},         {VkRight, KeyRight},   {VkDown, KeyDownArrow},
-    {VkInsert, KeyInsert}, {VkDelete, KeyDelete}, {VkF1, KeyF1},        {VkF1 + 1, KeyF1 + 1},
-    {VkF1 + 2, KeyF1 + 2}, {VkF1 + 3, KeyF1 + 3}, {VkF1 + 4, KeyF1 + 4}, {VkF1 + 5, KeyF1 + 5},
-    {VkF1 + 6, KeyF1 + 6}, {VkF1 + 7, KeyF1 + 7}, {VkF9, KeyF9},        {VkF10, KeyF10},
+    {VkPrior, KeyPageUp},  {VkNext, KeyPageDown}, {VkEnd, KeyEnd},        {VkHome, KeyHome},     {VkLeft, KeyLeft},
+    {VkUp, KeyUp},         {VkRight, KeyRight},   {VkDown, KeyDownArrow}, {VkInsert, KeyInsert}, {VkDelete, KeyDelete},
+    {VkF1, KeyF1},         {VkF1 + 1, KeyF1 + 1}, {VkF1 + 2, KeyF1 + 2},  {VkF1 + 3, KeyF1 + 3}, {VkF1 + 4, KeyF1 + 4},
+    {VkF1 + 5, KeyF1 + 5}, {VkF1 + 6, KeyF1 + 6}, {VkF1 + 7, KeyF1 + 7},  {VkF9, KeyF9},         {VkF10, KeyF10},
     {VkPause, KeyPause},
 };
 
@@ -68,19 +67,19 @@ struct VirtualKeyEntry {
 
 // SDL key symbols with a virtual-key code that is not their own character.
 static constexpr VirtualKeyEntry kVirtualKeyTable[] = {
-    {SDLK_BACKSPACE, VkBack}, {SDLK_TAB, VkTab}, {SDLK_RETURN, VkReturn}, {SDLK_KP_ENTER, VkReturn},
-    {SDLK_ESCAPE, VkEscape}, {SDLK_SPACE, VkSpace}, {SDLK_PAGEUP, VkPrior}, {SDLK_PAGEDOWN, VkNext},
-    {SDLK_END, VkEnd}, {SDLK_HOME, VkHome}, {SDLK_LEFT, VkLeft}, {SDLK_UP, VkUp},
-    {SDLK_RIGHT, VkRight}, {SDLK_DOWN, VkDown}, {SDLK_INSERT, VkInsert}, {SDLK_DELETE, VkDelete},
-    {SDLK_LSHIFT, VkShift}, {SDLK_RSHIFT, VkShift}, {SDLK_LCTRL, VkControl}, {SDLK_RCTRL, VkControl},
-    {SDLK_LALT, VkMenu}, {SDLK_RALT, VkMenu}, {SDLK_PAUSE, VkPause}, {SDLK_CAPSLOCK, 0x14},
-    {SDLK_PRINTSCREEN, 0x2C}, {SDLK_LGUI, 0x5B}, {SDLK_RGUI, 0x5C}, {SDLK_APPLICATION, 0x5D},
-    {SDLK_KP_0, 0x60}, {SDLK_KP_1, 0x61}, {SDLK_KP_2, 0x62}, {SDLK_KP_3, 0x63},
-    {SDLK_KP_4, 0x64}, {SDLK_KP_5, 0x65}, {SDLK_KP_6, 0x66}, {SDLK_KP_7, 0x67},
-    {SDLK_KP_8, 0x68}, {SDLK_KP_9, 0x69}, {SDLK_KP_MULTIPLY, 0x6A}, {SDLK_KP_PLUS, 0x6B},
-    {SDLK_KP_MINUS, 0x6D}, {SDLK_KP_PERIOD, 0x6E}, {SDLK_KP_DIVIDE, 0x6F}, {SDLK_NUMLOCKCLEAR, 0x90},
-    {SDLK_SCROLLLOCK, 0x91}, {SDLK_SEMICOLON, 0xBA}, {SDLK_EQUALS, 0xBB}, {SDLK_COMMA, 0xBC},
-    {SDLK_MINUS, 0xBD}, {SDLK_PERIOD, 0xBE}, {SDLK_SLASH, 0xBF}, {SDLK_BACKQUOTE, 0xC0},
+    {SDLK_BACKSPACE, VkBack}, {SDLK_TAB, VkTab},      {SDLK_RETURN, VkReturn},   {SDLK_KP_ENTER, VkReturn},
+    {SDLK_ESCAPE, VkEscape},  {SDLK_SPACE, VkSpace},  {SDLK_PAGEUP, VkPrior},    {SDLK_PAGEDOWN, VkNext},
+    {SDLK_END, VkEnd},        {SDLK_HOME, VkHome},    {SDLK_LEFT, VkLeft},       {SDLK_UP, VkUp},
+    {SDLK_RIGHT, VkRight},    {SDLK_DOWN, VkDown},    {SDLK_INSERT, VkInsert},   {SDLK_DELETE, VkDelete},
+    {SDLK_LSHIFT, VkShift},   {SDLK_RSHIFT, VkShift}, {SDLK_LCTRL, VkControl},   {SDLK_RCTRL, VkControl},
+    {SDLK_LALT, VkMenu},      {SDLK_RALT, VkMenu},    {SDLK_PAUSE, VkPause},     {SDLK_CAPSLOCK, 0x14},
+    {SDLK_PRINTSCREEN, 0x2C}, {SDLK_LGUI, 0x5B},      {SDLK_RGUI, 0x5C},         {SDLK_APPLICATION, 0x5D},
+    {SDLK_KP_0, 0x60},        {SDLK_KP_1, 0x61},      {SDLK_KP_2, 0x62},         {SDLK_KP_3, 0x63},
+    {SDLK_KP_4, 0x64},        {SDLK_KP_5, 0x65},      {SDLK_KP_6, 0x66},         {SDLK_KP_7, 0x67},
+    {SDLK_KP_8, 0x68},        {SDLK_KP_9, 0x69},      {SDLK_KP_MULTIPLY, 0x6A},  {SDLK_KP_PLUS, 0x6B},
+    {SDLK_KP_MINUS, 0x6D},    {SDLK_KP_PERIOD, 0x6E}, {SDLK_KP_DIVIDE, 0x6F},    {SDLK_NUMLOCKCLEAR, 0x90},
+    {SDLK_SCROLLLOCK, 0x91},  {SDLK_SEMICOLON, 0xBA}, {SDLK_EQUALS, 0xBB},       {SDLK_COMMA, 0xBC},
+    {SDLK_MINUS, 0xBD},       {SDLK_PERIOD, 0xBE},    {SDLK_SLASH, 0xBF},        {SDLK_BACKQUOTE, 0xC0},
     {SDLK_LEFTBRACKET, 0xDB}, {SDLK_BACKSLASH, 0xDC}, {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE},
 };
 
@@ -106,17 +105,28 @@ static int virtualKeyOf(SDL_Keycode sym)
 static int keypadKeyOf(SDL_Keycode sym)
 {
     switch (sym) {
-    case SDLK_KP_8: return VkUp;
-    case SDLK_KP_2: return VkDown;
-    case SDLK_KP_4: return VkLeft;
-    case SDLK_KP_6: return VkRight;
-    case SDLK_KP_7: return VkHome;
-    case SDLK_KP_1: return VkEnd;
-    case SDLK_KP_9: return VkPrior;
-    case SDLK_KP_3: return VkNext;
-    case SDLK_KP_0: return VkInsert;
-    case SDLK_KP_PERIOD: return VkDelete;
-    default: return 0;
+    case SDLK_KP_8:
+        return VkUp;
+    case SDLK_KP_2:
+        return VkDown;
+    case SDLK_KP_4:
+        return VkLeft;
+    case SDLK_KP_6:
+        return VkRight;
+    case SDLK_KP_7:
+        return VkHome;
+    case SDLK_KP_1:
+        return VkEnd;
+    case SDLK_KP_9:
+        return VkPrior;
+    case SDLK_KP_3:
+        return VkNext;
+    case SDLK_KP_0:
+        return VkInsert;
+    case SDLK_KP_PERIOD:
+        return VkDelete;
+    default:
+        return 0;
     }
 }
 
@@ -130,10 +140,14 @@ static int virtualKeyOfKey(const SDL_Keysym& keysym)
 static int32_t characterOfKey(int virtualKey)
 {
     switch (virtualKey) {
-    case VkReturn: return CharEnter;
-    case VkEscape: return CharEscape;
-    case VkBack: return CharBackspace;
-    default: return 0;
+    case VkReturn:
+        return CharEnter;
+    case VkEscape:
+        return CharEscape;
+    case VkBack:
+        return CharBackspace;
+    default:
+        return 0;
     }
 }
 
@@ -277,8 +291,12 @@ static void onFocusLost()
 static void onWindowEvent(const SDL_WindowEvent& window)
 {
     switch (window.event) {
-    case SDL_WINDOWEVENT_FOCUS_GAINED: onFocusGained(); break;
-    case SDL_WINDOWEVENT_FOCUS_LOST: onFocusLost(); break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        onFocusGained();
+        break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        onFocusLost();
+        break;
     case SDL_WINDOWEVENT_LEAVE:
         mouseX = -1;
         mouseY = -1;
@@ -292,8 +310,11 @@ static void onWindowEvent(const SDL_WindowEvent& window)
     case SDL_WINDOWEVENT_SIZE_CHANGED:
     case SDL_WINDOWEVENT_MAXIMIZED:
     case SDL_WINDOWEVENT_RESTORED:
-    case SDL_WINDOWEVENT_DISPLAY_CHANGED: DisplayRepaint(); break;
-    default: break;
+    case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+        DisplayRepaint();
+        break;
+    default:
+        break;
     }
 }
 
@@ -308,9 +329,15 @@ void WindowProc(const SDL_Event* event)
         if (KeyDown[VkLeft] | KeyDown[VkUp] | KeyDown[VkRight] | KeyDown[VkDown])
             MouseSetAside();
         break;
-    case SDL_KEYUP: onKeyUp(event->key); break;
-    case SDL_TEXTINPUT: onTextInput(event->text); break;
-    case SDL_MOUSEMOTION: onMouseMotion(event->motion.x, event->motion.y); break;
+    case SDL_KEYUP:
+        onKeyUp(event->key);
+        break;
+    case SDL_TEXTINPUT:
+        onTextInput(event->text);
+        break;
+    case SDL_MOUSEMOTION:
+        onMouseMotion(event->motion.x, event->motion.y);
+        break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         int32_t pressed = event->type == SDL_MOUSEBUTTONDOWN;
@@ -331,10 +358,18 @@ void WindowProc(const SDL_Event* event)
     case SDL_MOUSEWHEEL:
         MouseWheel(event->wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event->wheel.y : event->wheel.y);
         break;
-    case SDL_WINDOWEVENT: onWindowEvent(event->window); break;
-    case SDL_RENDER_TARGETS_RESET: DisplayRestore(0); break;
-    case SDL_RENDER_DEVICE_RESET: DisplayRestore(1); break;
-    default: GamepadEvent(event); break;
+    case SDL_WINDOWEVENT:
+        onWindowEvent(event->window);
+        break;
+    case SDL_RENDER_TARGETS_RESET:
+        DisplayRestore(0);
+        break;
+    case SDL_RENDER_DEVICE_RESET:
+        DisplayRestore(1);
+        break;
+    default:
+        GamepadEvent(event);
+        break;
     }
 }
 

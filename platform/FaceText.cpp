@@ -144,8 +144,7 @@ static bool isRequestedFamily(FcPattern* request, const FcChar8* family)
     FcValue value;
     FcValueBinding binding;
     for (int i = 0; FcPatternGetWithBinding(request, FC_FAMILY, i, &value, &binding) == FcResultMatch; i++) {
-        if (binding != FcValueBindingWeak && value.type == FcTypeString &&
-            FcStrCmpIgnoreCase(value.u.s, family) == 0)
+        if (binding != FcValueBindingWeak && value.type == FcTypeString && FcStrCmpIgnoreCase(value.u.s, family) == 0)
             return true;
     }
     return false;
@@ -309,8 +308,8 @@ static bool measure(const FaceFont* f, const char* text)
     return true;
 }
 
-void MeasureFaceText(Image* image, const char* text, const char* face, int32_t width, int32_t height,
-                     int32_t* outWidth, int32_t* outHeight)
+void MeasureFaceText(Image* image, const char* text, const char* face, int32_t width, int32_t height, int32_t* outWidth,
+                     int32_t* outHeight)
 {
     waitForPreparer();
     if (text == nullptr || !hasPixels(image))
@@ -415,7 +414,8 @@ static void blendInk(const Rendering& text, uint32_t* pixels, int32_t pitch, int
         return;
     // Image pixel of text pixel (0, 0) and the step per text column and row.
     const int64_t step = upsideDown ? -1 : 1;
-    const int64_t origin = upsideDown ? (static_cast<int64_t>(y) - 1) * pitch + x - 1 : static_cast<int64_t>(y) * pitch + x;
+    const int64_t origin =
+        upsideDown ? (static_cast<int64_t>(y) - 1) * pitch + x - 1 : static_cast<int64_t>(y) * pitch + x;
     for (const InkPixel& p : text.ink) {
         if (p.i < i0 || p.i >= i1 || p.j < j0 || p.j >= j1)
             continue;

@@ -22,8 +22,8 @@
 struct Image;
 
 // Writes the width the string covers when drawn and the cell height.
-void MeasureFaceText(Image* image, const char* text, const char* face, int32_t width, int32_t height,
-                     int32_t* outWidth, int32_t* outHeight);
+void MeasureFaceText(Image* image, const char* text, const char* face, int32_t width, int32_t height, int32_t* outWidth,
+                     int32_t* outHeight);
 
 // Draws the string smoothed and blended over the Image in `colour`
 // (0x00RRGGBB), with no background, (x, y) the top-left corner of its cell.

@@ -69,33 +69,44 @@ int GamepadEventSkipped(uint32_t type)
     // Joystick and game controller events share this block of types.
     if (type < SDL_JOYAXISMOTION || type >= SDL_FINGERDOWN)
         return 0;
-    return type != SDL_CONTROLLERDEVICEADDED && type != SDL_CONTROLLERDEVICEREMOVED &&
-           type != SDL_CONTROLLERBUTTONDOWN;
+    return type != SDL_CONTROLLERDEVICEADDED && type != SDL_CONTROLLERDEVICEREMOVED && type != SDL_CONTROLLERBUTTONDOWN;
 }
 
 static int32_t bitOfButton(uint8_t button)
 {
     switch (button) {
-    case SDL_CONTROLLER_BUTTON_DPAD_UP: return PadUp;
-    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return PadDown;
-    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return PadLeft;
-    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return PadRight;
-    case SDL_CONTROLLER_BUTTON_A: return PadSouth;
-    case SDL_CONTROLLER_BUTTON_START: return PadStart;
-    default: return 0;
+    case SDL_CONTROLLER_BUTTON_DPAD_UP:
+        return PadUp;
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
+        return PadDown;
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+        return PadLeft;
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+        return PadRight;
+    case SDL_CONTROLLER_BUTTON_A:
+        return PadSouth;
+    case SDL_CONTROLLER_BUTTON_START:
+        return PadStart;
+    default:
+        return 0;
     }
 }
 
 void GamepadEvent(const SDL_Event* event)
 {
     switch (event->type) {
-    case SDL_CONTROLLERDEVICEADDED: openPad(event->cdevice.which); break;
-    case SDL_CONTROLLERDEVICEREMOVED: closePad(event->cdevice.which); break;
+    case SDL_CONTROLLERDEVICEADDED:
+        openPad(event->cdevice.which);
+        break;
+    case SDL_CONTROLLERDEVICEREMOVED:
+        closePad(event->cdevice.which);
+        break;
     case SDL_CONTROLLERBUTTONDOWN:
         pressed |= bitOfButton(event->cbutton.button);
         MouseSetAside();
         break;
-    default: break;
+    default:
+        break;
     }
 }
 

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "flow/Game.h"
-#include "platform/Quit.h"
 #include "flow/Playback.h"
+#include "platform/Quit.h"
 #include "player/DataDir.h"
 #include "player/Options.h"
 #include "player/Settings.h"

@@ -15,16 +15,16 @@
 #include "rules/Board.h"
 #include "rules/Shot.h"
 
-static int32_t inUse;            // 1 from the take-over until a key is pressed
-static int32_t startX = -1;      // where the mouse was first seen since then; -1 none
+static int32_t inUse;        // 1 from the take-over until a key is pressed
+static int32_t startX = -1;  // where the mouse was first seen since then; -1 none
 static int32_t startY = -1;
-static int32_t aimPending;       // this poll's results
+static int32_t aimPending;  // this poll's results
 static int32_t aimX;
 static int32_t aimY;
 static int32_t clickPending;
 static int32_t wheelPending;
 static int32_t clicksAreEnter;
-static int desktopX = -1;        // where the pointer lay on the desktop at the latest note
+static int desktopX = -1;  // where the pointer lay on the desktop at the latest note
 static int desktopY = -1;
 
 static void takeOver()

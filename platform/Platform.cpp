@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "gfx/GameImages.h"
+#include "gfx/SineTable.h"
 #include "gfx/Text.h"
 #include "platform/Display.h"
 #include "platform/Events.h"
@@ -14,7 +15,6 @@
 #include "platform/Quit.h"
 #include "platform/Window.h"
 #include "resources/Resources.h"
-#include "gfx/SineTable.h"
 
 SDL_Window* MainWindow;
 

@@ -74,8 +74,7 @@ void QuitLostDisplay()
         _exit(quitStatus);
     quitStatus = 1;
     runSavers();
-    std::fputs("kelvane: lost the connection to the display: the game ends\n",
-               stderr);
+    std::fputs("kelvane: lost the connection to the display: the game ends\n", stderr);
     std::fflush(stderr);
     _exit(1);
 }

@@ -78,7 +78,8 @@ void WindowToggleScale()
 static int SDLCALL watchWindow(void* userdata, SDL_Event* event)
 {
     (void)userdata;
-    if (event->type != SDL_WINDOWEVENT || MainWindow == nullptr || event->window.windowID != SDL_GetWindowID(MainWindow))
+    if (event->type != SDL_WINDOWEVENT || MainWindow == nullptr ||
+        event->window.windowID != SDL_GetWindowID(MainWindow))
         return 0;
     // Full screen comes and goes through the window manager's states too:
     // only a window's own maximising is the player's.

@@ -99,7 +99,8 @@ int DataFolderReady()
     if (!warned) {
         warned = true;
         if (noFolder) {
-            std::fprintf(stderr, "kelvane: nowhere to save scores or screenshots: neither XDG_DATA_HOME nor HOME is set\n");
+            std::fprintf(stderr,
+                         "kelvane: nowhere to save scores or screenshots: neither XDG_DATA_HOME nor HOME is set\n");
         } else {
             std::fprintf(stderr, "kelvane: cannot save scores or screenshots in %s: %s\n", dataFolder.c_str(),
                          std::strerror(errno));

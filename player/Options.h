@@ -10,7 +10,7 @@
 struct Options {
     int fullscreen = -1;
     int muted = -1;
-    int scale = -1;  // kScaleFill or kScaleWhole
+    int scale = -1;                     // kScaleFill or kScaleWhole
     const char* replay = nullptr;       // --replay FILE: watch a recorded game
     const char* checkReplay = nullptr;  // --check-replay FILE: check one, no window
     int marks = -1;

@@ -20,17 +20,32 @@ static constexpr uint8_t kMagic[8] = {'K', 'V', 'R', 'E', 'C', '\r', '\n', 0x1A}
 
 // Header offsets.
 enum : size_t {
-    kAtFormat = 8, kAtHeaderSize = 10, kAtGameVersion = 12, kAtSeed = 28, kAtDraws = 32, kAtDate = 40,
-    kAtScore = 48, kAtLevel = 52, kAtChecksum = 56, kAtFrames = 60, kAtRank = 64, kAtName = 68,
-    kAtAimRepeat = 84, kAtStickRemainder = 88, kAtCheckpoints = 96, kAtBodySize = 100,
-    kAtPackedSize = 104, kAtPackedCrc = 108, kAtHeaderCrc = 124,
+    kAtFormat = 8,
+    kAtHeaderSize = 10,
+    kAtGameVersion = 12,
+    kAtSeed = 28,
+    kAtDraws = 32,
+    kAtDate = 40,
+    kAtScore = 48,
+    kAtLevel = 52,
+    kAtChecksum = 56,
+    kAtFrames = 60,
+    kAtRank = 64,
+    kAtName = 68,
+    kAtAimRepeat = 84,
+    kAtStickRemainder = 88,
+    kAtCheckpoints = 96,
+    kAtBodySize = 100,
+    kAtPackedSize = 104,
+    kAtPackedCrc = 108,
+    kAtHeaderCrc = 124,
 };
 
 // Frame tag bits: the held arrows in the low four, then what follows in the
 // other columns.
-static constexpr uint8_t kTagEvent = 16;     // a key, character, pad press or click
-static constexpr uint8_t kTagAim = 32;       // the mouse aimed
-static constexpr uint8_t kTagStick = 64;     // the stick moved
+static constexpr uint8_t kTagEvent = 16;  // a key, character, pad press or click
+static constexpr uint8_t kTagAim = 32;    // the mouse aimed
+static constexpr uint8_t kTagStick = 64;  // the stick moved
 static constexpr uint8_t kTagInactive = 128;
 
 static void put(uint8_t* at, uint64_t value, int bytes)
@@ -279,7 +294,8 @@ std::string readHeader(const uint8_t* h, size_t size, Replay* replay)
         return "truncated header";
     const uint32_t format = uint32_t(get(h + kAtFormat, 2));
     if (format != kReplayFormat)
-        return "format version " + std::to_string(format) + ", this game reads version " + std::to_string(kReplayFormat);
+        return "format version " + std::to_string(format) + ", this game reads version " +
+               std::to_string(kReplayFormat);
     if (size < kReplayHeaderSize)
         return "truncated header";
     if (get(h + kAtHeaderCrc, 4) != crcOf(h, kAtHeaderCrc) || get(h + kAtHeaderSize, 2) != kReplayHeaderSize)

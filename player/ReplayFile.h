@@ -16,12 +16,12 @@
 
 inline constexpr uint16_t kReplayFormat = 1;
 inline constexpr size_t kReplayHeaderSize = 128;
-inline constexpr size_t kReplayTableSize = 1280;     // the score table's bytes
+inline constexpr size_t kReplayTableSize = 1280;      // the score table's bytes
 inline constexpr int32_t kReplayMaxElapsed = 100000;  // a frame never advances more
 inline constexpr int32_t kReplayStickLimit = 32767;
 // The most wheel notches one frame may carry: a full turn of the aim.
 inline constexpr int32_t kReplayWheelLimit = 1440;
-inline constexpr int32_t kReplayNameSize = 16;        // the name, NUL-padded
+inline constexpr int32_t kReplayNameSize = 16;  // the name, NUL-padded
 // Far beyond any real game (a day at 144 frames a second), so that a forged
 // size cannot make the reader allocate without bound.
 inline constexpr uint32_t kReplayMaxFrames = 24u * 3600u * 144u;
@@ -39,18 +39,18 @@ struct ReplayCheckpoint {
 };
 
 struct Replay {
-    char gameVersion[16] = {};  // the game that recorded it, NUL-padded
-    uint32_t seed = 0;          // the random numbers: seeded with this ...
-    uint64_t draws = 0;         // ... and this many drawn when the game began
-    int64_t date = 0;           // seconds since 1970 when the game began
-    int32_t aimRepeat = 0;      // the held arrows' repeat count when it began
-    int64_t stickRemainder = 0; // the stick's turn not yet a whole step
-    int32_t score = 0;          // where the recording ended
+    char gameVersion[16] = {};   // the game that recorded it, NUL-padded
+    uint32_t seed = 0;           // the random numbers: seeded with this ...
+    uint64_t draws = 0;          // ... and this many drawn when the game began
+    int64_t date = 0;            // seconds since 1970 when the game began
+    int32_t aimRepeat = 0;       // the held arrows' repeat count when it began
+    int64_t stickRemainder = 0;  // the stick's turn not yet a whole step
+    int32_t score = 0;           // where the recording ended
     int32_t level = 0;
     uint32_t checksum = 0;
-    int32_t rank = -1;                  // the table line it earned, 0..9, or -1
-    char name[kReplayNameSize] = {};    // the name on that line
-    std::string table;                  // kReplayTableSize bytes
+    int32_t rank = -1;                // the table line it earned, 0..9, or -1
+    char name[kReplayNameSize] = {};  // the name on that line
+    std::string table;                // kReplayTableSize bytes
     std::vector<FrameInput> frames;
     std::vector<ReplayCheckpoint> checkpoints;
 };

@@ -114,10 +114,14 @@ static bool isKeyCharacter(char c)
 static const char* allowedFor(Kind kind)
 {
     switch (kind) {
-    case Kind::YesNo: return "yes or no";
-    case Kind::Volume: return "0 to 10";
-    case Kind::Scale: return "fill or whole";
-    default: return "120 to 16384 (0: never chosen)";
+    case Kind::YesNo:
+        return "yes or no";
+    case Kind::Volume:
+        return "0 to 10";
+    case Kind::Scale:
+        return "fill or whole";
+    default:
+        return "120 to 16384 (0: never chosen)";
     }
 }
 
@@ -186,9 +190,8 @@ int SettingsParse(const char* bytes, size_t size, Settings* settings, std::strin
 
 std::string SettingsFormat(const Settings& settings, const std::string& kept)
 {
-    std::string text =
-        "# Kelvane's settings, kept between runs. The game rewrites this file\n"
-        "# whenever one changes in play: edit it while the game is not running.\n";
+    std::string text = "# Kelvane's settings, kept between runs. The game rewrites this file\n"
+                       "# whenever one changes in play: edit it while the game is not running.\n";
     for (const Field& field : kFields) {
         const int32_t value = settings.*field.member;
         text += field.key;
@@ -278,7 +281,8 @@ void SettingsSave()
     seen = GameSettings;
     if (changed && loaded && filePath.empty() && !warnedUnwritable) {
         std::fputs("kelvane: no folder for the settings (neither XDG_CONFIG_HOME nor HOME is set): "
-                   "changes are not saved\n", stderr);
+                   "changes are not saved\n",
+                   stderr);
         warnedUnwritable = true;
     }
     if (!changed || !saving)

@@ -31,14 +31,14 @@ inline constexpr int32_t kSettingsMinWindow = 120;
 inline constexpr int32_t kSettingsMaxWindow = 16384;
 
 struct Settings {
-    int32_t fullscreen = 1;    // 1 full screen, 0 a window
-    int32_t windowWidth = 0;   // the window's size; 0 while never chosen
+    int32_t fullscreen = 1;   // 1 full screen, 0 a window
+    int32_t windowWidth = 0;  // the window's size; 0 while never chosen
     int32_t windowHeight = 0;
     int32_t volume = kVolumeSteps;  // 0 (silence) .. kVolumeSteps
     int32_t muted = 0;
     int32_t scale = kScaleFill;
-    int32_t marks = 0;         // 1 draws each ball colour's mark on its balls
-    int32_t maximised = 0;     // 1: the window was maximised when last in one
+    int32_t marks = 0;      // 1 draws each ball colour's mark on its balls
+    int32_t maximised = 0;  // 1: the window was maximised when last in one
 };
 
 extern Settings GameSettings;

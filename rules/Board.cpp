@@ -54,7 +54,8 @@ static constexpr int32_t kRowOverlap = 4;
 static constexpr int32_t kCannonRise = 165;
 static constexpr int32_t kDeathLineRise = 130;
 
-void FillLevel() {
+void FillLevel()
+{
     for (int32_t row = 0; row < kBoardRows; row++) {
         for (int32_t col = 0; col <= RowLastColumn(row); col++) {
             board.cells[row][col] = BoardCell{0, Held};
@@ -85,7 +86,8 @@ void FillLevel() {
     }
 }
 
-int32_t PickColor() {
+int32_t PickColor()
+{
     bool present[kColorCount + 1] = {};
     bool any = false;
     for (int32_t row = 0; row < kBoardRows; row++) {
@@ -109,7 +111,8 @@ int32_t PickColor() {
     return c;
 }
 
-void GetFieldRect(int32_t* left, int32_t* top, int32_t* width, int32_t* height) {
+void GetFieldRect(int32_t* left, int32_t* top, int32_t* width, int32_t* height)
+{
     const int32_t fieldWidth = kBoardColumns * ballImage.width;
     *width = fieldWidth;
     *left = (ScreenImage.width - fieldWidth) / 2;
@@ -117,7 +120,8 @@ void GetFieldRect(int32_t* left, int32_t* top, int32_t* width, int32_t* height) 
     *height = ScreenImage.height - game.ceiling;
 }
 
-void GetCellRect(int32_t col, int32_t row, int32_t* x, int32_t* y, int32_t* w, int32_t* h) {
+void GetCellRect(int32_t col, int32_t row, int32_t* x, int32_t* y, int32_t* w, int32_t* h)
+{
     int32_t left, top, width, height;
     GetFieldRect(&left, &top, &width, &height);
     const int32_t cellW = ballImage.width;
@@ -128,14 +132,16 @@ void GetCellRect(int32_t col, int32_t row, int32_t* x, int32_t* y, int32_t* w, i
     *h = cellH;
 }
 
-void GetCannonPos(int32_t* x, int32_t* y) {
+void GetCannonPos(int32_t* x, int32_t* y)
+{
     int32_t left, top, width, height;
     GetFieldRect(&left, &top, &width, &height);
     *x = width / 2 + left - cannonImage.width / 2;
     *y = top + height - kCannonRise;
 }
 
-int32_t GetDeathLine() {
+int32_t GetDeathLine()
+{
     int32_t left, top, width, height;
     GetFieldRect(&left, &top, &width, &height);
     return top + height - kDeathLineRise;

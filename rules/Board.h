@@ -13,7 +13,7 @@
 
 inline constexpr int32_t kBoardRows = 16;
 inline constexpr int32_t kBoardColumns = 8;
-inline constexpr int32_t kColorCount = 8;   // ball colours 1..8; 0 is an empty cell
+inline constexpr int32_t kColorCount = 8;  // ball colours 1..8; 0 is an empty cell
 inline constexpr int32_t kLevelCount = 30;
 inline constexpr int32_t kLayoutLength = 75;  // layout characters per level: rows 0..9
 
@@ -36,7 +36,10 @@ struct Board {
 extern Board board;  // the one board in play
 
 // Highest column index of a row: 7 in even rows, 6 in odd rows.
-inline int32_t RowLastColumn(int32_t row) { return kBoardColumns - 1 - (row & 1); }
+inline int32_t RowLastColumn(int32_t row)
+{
+    return kBoardColumns - 1 - (row & 1);
+}
 
 struct LevelRecord {
     char layout[kLayoutLength + 1];  // '1'..'4' group colours, 'o' a fresh draw, else empty

@@ -33,8 +33,8 @@ extern int32_t aimRepeat;
 inline constexpr int32_t kCeilingStart = 55;  // ceiling whenever play on a level begins
 inline constexpr int32_t kCeilingStep = 8;    // pixels per ceiling step
 inline constexpr int32_t kStartCredits = 2;
-inline constexpr int32_t kPopTime = 1024;     // 512 ms
-inline constexpr int32_t kSlideTime = 4096;   // 2048 ms
-inline constexpr int32_t kLoseTime = 8192;    // 4096 ms
+inline constexpr int32_t kPopTime = 1024;    // 512 ms
+inline constexpr int32_t kSlideTime = 4096;  // 2048 ms
+inline constexpr int32_t kLoseTime = 8192;   // 4096 ms
 inline constexpr int32_t kAimRepeatMax = 30;
 inline constexpr int32_t kScoreMax = 2147483647;  // the score sticks here instead of wrapping

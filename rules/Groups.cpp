@@ -14,7 +14,8 @@ static constexpr int32_t kDropBonusBase = 10;
 static constexpr int32_t kNeighbourRow[6] = {-1, -1, 0, 0, 1, 1};
 static constexpr int32_t kNeighbourCol[6] = {-1, 0, -1, 1, -1, 0};  // plus (row mod 2) on diagonals
 
-static bool neighbour(int32_t row, int32_t col, int32_t i, int32_t* nRow, int32_t* nCol) {
+static bool neighbour(int32_t row, int32_t col, int32_t i, int32_t* nRow, int32_t* nCol)
+{
     const int32_t r = row + kNeighbourRow[i];
     const int32_t c = col + kNeighbourCol[i] + (kNeighbourRow[i] != 0 ? (row & 1) : 0);
     if (r < 0 || r >= kBoardRows || c < 0 || c > RowLastColumn(r)) {
@@ -27,14 +28,16 @@ static bool neighbour(int32_t row, int32_t col, int32_t i, int32_t* nRow, int32_
 
 // The ceiling holds row 0; the side walls hold the outermost cells of the
 // even rows, which touch them. Odd rows sit half a ball in from the walls.
-static bool isAnchor(int32_t row, int32_t col) {
+static bool isAnchor(int32_t row, int32_t col)
+{
     return row == 0 || (row % 2 == 0 && (col == 0 || col == kBoardColumns - 1));
 }
 
 // Sweeps the whole board until a sweep changes nothing. Cells changed in a
 // sweep already act later in the same sweep. With 120 cells this needs no
 // queue and no allocation.
-static int32_t growGroup(int32_t target) {
+static int32_t growGroup(int32_t target)
+{
     int32_t added = 0;
     bool changed = true;
     while (changed) {
@@ -62,18 +65,19 @@ static int32_t growGroup(int32_t target) {
     return added;
 }
 
-static bool touchesHeld(int32_t row, int32_t col) {
+static bool touchesHeld(int32_t row, int32_t col)
+{
     for (int32_t i = 0; i < 6; i++) {
         int32_t r, c;
-        if (neighbour(row, col, i, &r, &c) && board.cells[r][c].color != 0 &&
-            board.cells[r][c].mark == Held) {
+        if (neighbour(row, col, i, &r, &c) && board.cells[r][c].color != 0 && board.cells[r][c].mark == Held) {
             return true;
         }
     }
     return false;
 }
 
-static void spreadHold() {
+static void spreadHold()
+{
     bool changed = true;
     while (changed) {
         changed = false;
@@ -89,7 +93,8 @@ static void spreadHold() {
     }
 }
 
-int32_t MarkGroup(int32_t col, int32_t row) {
+int32_t MarkGroup(int32_t col, int32_t row)
+{
     for (int32_t r = 0; r < kBoardRows; r++) {
         for (int32_t c = 0; c <= RowLastColumn(r); c++) {
             BoardCell& cell = board.cells[r][c];
@@ -105,21 +110,24 @@ int32_t MarkGroup(int32_t col, int32_t row) {
 
 // Adds to the score without passing kScoreMax: a long game's score must not
 // wrap into a negative number, which no high-score table would take.
-static void addScore(int64_t points) {
+static void addScore(int64_t points)
+{
     const int64_t sum = static_cast<int64_t>(game.score) + points;
     game.score = sum > kScoreMax ? kScoreMax : static_cast<int32_t>(sum);
 }
 
 // 10 x 2^dropped. From 28 balls on it no longer fits 32 bits; it stays at
 // the top instead of wrapping (or, past 31, starting again at 10).
-static int64_t dropBonus(int32_t dropped) {
+static int64_t dropBonus(int32_t dropped)
+{
     if (dropped >= 28) {
         return kScoreMax;
     }
     return static_cast<int64_t>(kDropBonusBase) << dropped;
 }
 
-int RemoveMarked() {
+int RemoveMarked()
+{
     int32_t total = 0, popped = 0, dropped = 0;
     for (int32_t row = 0; row < kBoardRows; row++) {
         for (int32_t col = 0; col <= RowLastColumn(row); col++) {
@@ -145,7 +153,8 @@ int RemoveMarked() {
     return total == popped + dropped ? 1 : 0;
 }
 
-void StepCeiling() {
+void StepCeiling()
+{
     bool present[kColorCount + 1] = {};
     int32_t colors = 0;
     for (int32_t row = 0; row < kBoardRows; row++) {

@@ -18,7 +18,8 @@ static int32_t mtNext = 0;   // index of the next state word to hand out
 static uint32_t seedUsed = kDefaultSeed;
 static uint64_t drawsSinceSeed = 0;
 
-void SeedRandom(uint32_t seed) {
+void SeedRandom(uint32_t seed)
+{
     // The lowest bit is forced so the multiplicative fill never collapses to
     // zero; seeds s and s | 1 therefore give the same sequence.
     seedUsed = seed;
@@ -32,7 +33,8 @@ void SeedRandom(uint32_t seed) {
     mtLeft = 0;
 }
 
-static uint32_t temper(uint32_t y) {
+static uint32_t temper(uint32_t y)
+{
     y ^= y >> 11;
     y ^= (y << 7) & 0x9D2C5680u;
     y ^= (y << 15) & 0xEFC60000u;
@@ -40,7 +42,8 @@ static uint32_t temper(uint32_t y) {
     return y;
 }
 
-static uint32_t regenerate() {
+static uint32_t regenerate()
+{
     // mtLeft is already decremented: below -1 means it started at -1.
     if (mtLeft < -1) {
         SeedRandom(kDefaultSeed);
@@ -56,26 +59,30 @@ static uint32_t regenerate() {
     return temper(mt[0]);
 }
 
-uint32_t NextRandom() {
+uint32_t NextRandom()
+{
     mtLeft--;
     const uint32_t value = mtLeft < 0 ? regenerate() : temper(mt[mtNext++]);
     drawsSinceSeed++;
     return value;
 }
 
-void RandomPosition(uint32_t* seed, uint64_t* draws) {
+void RandomPosition(uint32_t* seed, uint64_t* draws)
+{
     *seed = seedUsed;
     *draws = drawsSinceSeed;
 }
 
-void RandomSetPosition(uint32_t seed, uint64_t draws) {
+void RandomSetPosition(uint32_t seed, uint64_t draws)
+{
     SeedRandom(seed);
     while (drawsSinceSeed < draws) {
         NextRandom();
     }
 }
 
-int32_t RandomRange(int32_t lo, int32_t hi) {
+int32_t RandomRange(int32_t lo, int32_t hi)
+{
     // Unsigned arithmetic throughout: the span and the scaled draw may not fit
     // a signed int for wide ranges, and the sum wraps back into lo..hi.
     const uint32_t span = static_cast<uint32_t>(hi) - static_cast<uint32_t>(lo) + 1u;

@@ -3,32 +3,42 @@
 #include "rules/Shot.h"
 
 #include "gfx/GameImages.h"
+#include "gfx/SineTable.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
-#include "gfx/SineTable.h"
 #include "sound/Sound.h"
 
-static constexpr int32_t kFixedShift = 8;        // 24.8 fixed point
-static constexpr int32_t kStepShift = 10;        // a flight step covers under 2048/256 = 8 pixels
-static constexpr int32_t kAngleDown = 719;       // last Angle counted on the right-hand side
+static constexpr int32_t kFixedShift = 8;   // 24.8 fixed point
+static constexpr int32_t kStepShift = 10;   // a flight step covers under 2048/256 = 8 pixels
+static constexpr int32_t kAngleDown = 719;  // last Angle counted on the right-hand side
 
 // The flight's arithmetic is signed 32-bit and wraps like the machine's.
-static int32_t wrapAdd(int32_t a, int32_t b) {
+static int32_t wrapAdd(int32_t a, int32_t b)
+{
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
-static int32_t wrapMul(int32_t a, int32_t b) {
+static int32_t wrapMul(int32_t a, int32_t b)
+{
     return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
 
-static int32_t wrapNeg(int32_t a) {
+static int32_t wrapNeg(int32_t a)
+{
     return static_cast<int32_t>(0u - static_cast<uint32_t>(a));
 }
 
-static int32_t sineOf(int32_t angle) { return SineTable[angle]; }
-static int32_t cosineOf(int32_t angle) { return SineTable[(angle + kQuarterTurn) % kAngleFull]; }
+static int32_t sineOf(int32_t angle)
+{
+    return SineTable[angle];
+}
+static int32_t cosineOf(int32_t angle)
+{
+    return SineTable[(angle + kQuarterTurn) % kAngleFull];
+}
 
-void LoadNextBall() {
+void LoadNextBall()
+{
     int32_t cx, cy;
     GetCannonPos(&cx, &cy);
     // The ball's centre sits on the cannon's centre.
@@ -43,15 +53,16 @@ void LoadNextBall() {
     game.nextColor = PickColor();
 }
 
-void AimRecentre(int32_t step) {
+void AimRecentre(int32_t step)
+{
     // Worked in 64 bits so that no step, however large, can overflow; the
     // cannon stops at straight up instead of swinging past it.
-    const int64_t angle = game.aimAngle <= kAngleDown ? int64_t{game.aimAngle} - step
-                                                      : int64_t{game.aimAngle} + step;
+    const int64_t angle = game.aimAngle <= kAngleDown ? int64_t{game.aimAngle} - step : int64_t{game.aimAngle} + step;
     game.aimAngle = (angle < 0 || angle > kAngleFull - 1) ? 0 : static_cast<int32_t>(angle);
 }
 
-static void turnBy(int64_t s) {
+static void turnBy(int64_t s)
+{
     // Reduced into 0..1439 also for steps of a full turn or more.
     int64_t angle = (game.aimAngle + s + kAngleFull) % kAngleFull;
     if (angle < 0) {
@@ -63,16 +74,21 @@ static void turnBy(int64_t s) {
     game.aimAngle = static_cast<int32_t>(angle);
 }
 
-void AimTiltAway(int32_t step) {
+void AimTiltAway(int32_t step)
+{
     if (game.aimAngle == 0) {
         return;  // straight up has no side to tilt to
     }
     turnBy(game.aimAngle <= kAngleDown ? int64_t{step} : -int64_t{step});
 }
 
-void AimTurn(int32_t step) { turnBy(step); }
+void AimTurn(int32_t step)
+{
+    turnBy(step);
+}
 
-void FireBall() {
+void FireBall()
+{
     if (game.ballInFlight != 0) {
         return;
     }
@@ -81,7 +97,8 @@ void FireBall() {
     SoundPlay("ShootSound");
 }
 
-void MoveBall(int32_t distance) {
+void MoveBall(int32_t distance)
+{
     if (game.ballInFlight == 0) {
         return;
     }
@@ -120,7 +137,8 @@ void MoveBall(int32_t distance) {
     }
 }
 
-int TestBallHit() {
+int TestBallHit()
+{
     const int32_t bx = game.ballX >> kFixedShift;
     const int32_t by = game.ballY >> kFixedShift;
     // The plain ball on both sides: colours play no part in contact.
@@ -129,9 +147,13 @@ int TestBallHit() {
     });
 }
 
-static int32_t clampTo(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+static int32_t clampTo(int32_t v, int32_t lo, int32_t hi)
+{
+    return v < lo ? lo : (v > hi ? hi : v);
+}
 
-void AttachBall() {
+void AttachBall()
+{
     int32_t left, top, width, height;
     GetFieldRect(&left, &top, &width, &height);
     int32_t x, y, w, h;

@@ -9,8 +9,8 @@
 #include <cstdint>
 
 inline constexpr int32_t kAngleFull = 1440;
-inline constexpr int32_t kAimRightLimit = 338;   // furthest clockwise
-inline constexpr int32_t kAimLeftLimit = 1102;   // furthest anticlockwise
+inline constexpr int32_t kAimRightLimit = 338;  // furthest clockwise
+inline constexpr int32_t kAimLeftLimit = 1102;  // furthest anticlockwise
 
 // Puts a new ball on the cannon: nextColor becomes currentColor and a new
 // nextColor is picked (both afresh when nextColor is 0).

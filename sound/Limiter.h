@@ -44,21 +44,21 @@ struct LimiterStats {
 
 struct Limiter {
     int channels;
-    int lookAhead;            // frames of look-ahead (and of the attack ramp)
-    float makeUp;             // linear
-    float ceiling;            // linear, of full scale
-    float release;            // per-frame approach of the gain towards 1
+    int lookAhead;  // frames of look-ahead (and of the attack ramp)
+    float makeUp;   // linear
+    float ceiling;  // linear, of full scale
+    float release;  // per-frame approach of the gain towards 1
     float kernel[kLimiterPhases][kLimiterTaps];
     // The gained input, the peak requirements and the held gains, in rings.
     static constexpr int kRing = 512;  // a power of two above look-ahead + taps
     float input[kRing][kLimiterMaxChannels];
-    float needed[kRing];   // the gain each frame's (true) peak asks for
-    int neededReduced;     // how many of those in the hold are below 1
-    float held[kRing];     // the gain after hold and release, before the ramp
-    double heldSum;        // sum of the last lookAhead held gains
-    int heldReduced;       // how many of them are below 1
-    float gain;            // the released gain of the last frame
-    uint32_t frame;        // frames taken in since the reset
+    float needed[kRing];  // the gain each frame's (true) peak asks for
+    int neededReduced;    // how many of those in the hold are below 1
+    float held[kRing];    // the gain after hold and release, before the ramp
+    double heldSum;       // sum of the last lookAhead held gains
+    int heldReduced;      // how many of them are below 1
+    float gain;           // the released gain of the last frame
+    uint32_t frame;       // frames taken in since the reset
     LimiterStats stats;
 };
 
@@ -66,8 +66,8 @@ struct Limiter {
 // `sampleRate` Hz, with silence behind it and no reduction; 0 if the format
 // is not one it handles. `makeUpDb` and `ceilingDb` are in decibels of full
 // scale. Called before the hook is installed, whenever the device (re)opens.
-int LimiterReset(Limiter* limiter, int32_t sampleRate, int32_t channels,
-                 double makeUpDb = kLimiterMakeUpDb, double ceilingDb = kLimiterCeilingDb);
+int LimiterReset(Limiter* limiter, int32_t sampleRate, int32_t channels, double makeUpDb = kLimiterMakeUpDb,
+                 double ceilingDb = kLimiterCeilingDb);
 
 // Replaces `frames` interleaved frames at `samples` with the limited output.
 // The output runs LimiterLatency frames behind the input.

@@ -137,8 +137,8 @@ int SoundBufferFill(SoundBuffer* buffer, const unsigned char* source, uint32_t c
         return 0;
 
     SDL_AudioCVT cvt;
-    if (SDL_BuildAudioCVT(&cvt, Uint16(buffer->sourceFormat), Uint8(buffer->sourceChannels),
-                          buffer->sourceRate, deviceFormat, Uint8(deviceChannels), deviceRate) < 0)
+    if (SDL_BuildAudioCVT(&cvt, Uint16(buffer->sourceFormat), Uint8(buffer->sourceChannels), buffer->sourceRate,
+                          deviceFormat, Uint8(deviceChannels), deviceRate) < 0)
         return 0;
     // The converter works in place in a buffer len_mult times the input.
     uint64_t workBytes = uint64_t(count) * uint64_t(cvt.len_mult);

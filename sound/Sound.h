@@ -15,10 +15,10 @@ struct Mix_Chunk;
 
 // --- cues and channels ---------------------------------------------------------
 
-int SoundStart();                    // 1 if the device is open afterwards
-void SoundPlay(const char* cueName); // "ShootSound", "PopSound", ...
-int SoundReap();                     // channels still playing (0..16)
-void SoundShutdown();                // exit hook registered by SoundStart
+int SoundStart();                     // 1 if the device is open afterwards
+void SoundPlay(const char* cueName);  // "ShootSound", "PopSound", ...
+int SoundReap();                      // channels still playing (0..16)
+void SoundShutdown();                 // exit hook registered by SoundStart
 
 // The player's volume, level 0 (silence) to steps (full), over everything
 // played. Kept while no device is open and applied when one opens; at 0 the
@@ -31,7 +31,7 @@ void SoundPause(int32_t paused);
 // played once on one channel. Made by SoundBufferFromResource, owned by the
 // channel slot that plays it, freed by SoundBufferRelease.
 struct SoundBuffer {
-    int sourceFormat;        // SDL audio format of the cue (8-bit unsigned or 16-bit signed LE)
+    int sourceFormat;  // SDL audio format of the cue (8-bit unsigned or 16-bit signed LE)
     int sourceChannels;
     int sourceRate;          // samples per second
     uint32_t capacity;       // source bytes the buffer was made for
@@ -89,8 +89,8 @@ WaveFormat WaveReadFormat(const unsigned char* fmt);
 // its byte count; all point into `image`, nothing is copied. The walk never
 // reads past `size` bytes nor past the RIFF size field. On failure (0) every
 // requested output is zero.
-int WaveParse(const void* image, size_t size, const unsigned char** format,
-              const unsigned char** data, uint32_t* dataSize);
+int WaveParse(const void* image, size_t size, const unsigned char** format, const unsigned char** data,
+              uint32_t* dataSize);
 
 // Looks up the "RAW" resource `name` (without regard to case) in `module`, a
 // resource table ended by an entry with a null name (null = the game's own

@@ -38,8 +38,8 @@ WaveFormat WaveReadFormat(const unsigned char* fmt)
 
 // The walk keeps what it found in locals and hands it out only on success,
 // so a failed parse leaves no half-filled outputs behind.
-int WaveParse(const void* image, size_t size, const unsigned char** format,
-              const unsigned char** data, uint32_t* dataSize)
+int WaveParse(const void* image, size_t size, const unsigned char** format, const unsigned char** data,
+              uint32_t* dataSize)
 {
     if (format)
         *format = nullptr;
@@ -104,8 +104,7 @@ static const ResourceEntry* findRaw(const ResourceEntry* module, const char* nam
     if (name == nullptr)
         return nullptr;
     for (const ResourceEntry* e = module; e->name != nullptr; ++e) {
-        if (e->type != nullptr && strcasecmp(e->name, name) == 0 &&
-            strcasecmp(e->type, kResourceRaw) == 0)
+        if (e->type != nullptr && strcasecmp(e->name, name) == 0 && strcasecmp(e->type, kResourceRaw) == 0)
             return e;
     }
     return nullptr;

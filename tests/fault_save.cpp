@@ -27,11 +27,11 @@ struct Marker {
     std::atomic<uint64_t> saves;
 };
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const int fd = argc == 2 && chdir(argv[1]) == 0 ? open("marker", O_RDWR | O_CREAT | O_TRUNC, 0644) : -1;
     void* mapped = fd < 0 || ftruncate(fd, sizeof(Marker)) != 0
-                       ? MAP_FAILED : mmap(nullptr, sizeof(Marker), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+                       ? MAP_FAILED
+                       : mmap(nullptr, sizeof(Marker), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (mapped == MAP_FAILED) {
         std::fprintf(stderr, "usage: fault_save FOLDER\n");
         return 2;
@@ -40,10 +40,10 @@ int main(int argc, char** argv)
     for (int t = 0; t < 2; t++) {
         for (int i = 0; i < kScoreLines; i++) {
             char* line = tables[t] + i * kScoreLineSize;
-            std::snprintf(line, kScoreLineSize, "%-2d    %-9d  %-110s", i + 1, (t + 1) * 1000 - i * 10, t ? "New" : "Old");
+            std::snprintf(line, kScoreLineSize, "%-2d    %-9d  %-110s", i + 1, (t + 1) * 1000 - i * 10,
+                          t ? "New" : "Old");
         }
-        if (!std::ofstream(t ? "new.scores" : "old.scores", std::ios::binary).write(tables[t], kTableBytes))
-            return 2;
+        if (!std::ofstream(t ? "new.scores" : "old.scores", std::ios::binary).write(tables[t], kTableBytes)) return 2;
     }
     Marker* marker = static_cast<Marker*>(mapped);
     for (uint64_t i = 0;; i++) {

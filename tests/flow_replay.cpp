@@ -23,8 +23,7 @@ struct Player {
     uint32_t noise = 1;
 } player;
 
-void Play(FrameInput* in)
-{
+void Play(FrameInput* in) {
     *in = FrameInput{};
     const int32_t f = ++player.frame;
     if (!player.playing) {
@@ -46,8 +45,7 @@ void Play(FrameInput* in)
 class Replays : public testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(LoadGamePictures()); }
-    void SetUp() override
-    {
+    void SetUp() override {
         setenv("XDG_CONFIG_HOME", folder.path.c_str(), 1);
         GamePollInput = Play;
         GameFrameTimer = [](int32_t mode) {
@@ -58,17 +56,14 @@ protected:
     }
 
     // Plays one whole game through the frame loop, the name typed at its end.
-    static void WholeGame(const std::string& name)
-    {
+    static void WholeGame(const std::string& name) {
         player.name = name, player.playing = 0;
-        for (int i = 0; i < 100000 && (player.playing == 0 || game.playing != 0); i++)
-            ASSERT_EQ(GameFrame(), 0);
+        for (int i = 0; i < 100000 && (player.playing == 0 || game.playing != 0); i++) ASSERT_EQ(GameFrame(), 0);
         ASSERT_EQ(game.playing, 0) << "the game never ended";
         player.playing = 0;
     }
 
-    static std::string Check(const Replay& replay, int* status)
-    {
+    static std::string Check(const Replay& replay, int* status) {
         std::FILE* out = std::tmpfile();
         *status = ReplayCheck(replay, out);
         std::rewind(out);
@@ -81,8 +76,7 @@ protected:
     ScratchFolder folder;
 };
 
-TEST_F(Replays, GamesAreKeptBehindTheirLinesAndPlayBackToTheirEnd)
-{
+TEST_F(Replays, GamesAreKeptBehindTheirLinesAndPlayBackToTheirEnd) {
     bool movedDown = false;
     for (int g = 1; g <= 4; g++) {
         WholeGame("G" + std::to_string(g));
@@ -118,16 +112,14 @@ TEST_F(Replays, GamesAreKeptBehindTheirLinesAndPlayBackToTheirEnd)
     // A frame changed in the middle: found out at a checkpoint or at the end.
     Replay changed;
     ASSERT_EQ(ReplayLoad(LastReplayPath(), &changed), "");
-    for (size_t i = changed.frames.size() / 2; i < changed.frames.size(); i++)
-        changed.frames[i].held ^= HeldLeft;
+    for (size_t i = changed.frames.size() / 2; i < changed.frames.size(); i++) changed.frames[i].held ^= HeldLeft;
     int status = -1;
     const std::string said = Check(changed, &status);
     EXPECT_EQ(status, 1);
     EXPECT_NE(said.find("\ndiverges at "), std::string::npos) << said;
 }
 
-TEST_F(Replays, TheFileKeepsEveryValueExactly)
-{
+TEST_F(Replays, TheFileKeepsEveryValueExactly) {
     Replay replay;
     std::strcpy(replay.gameVersion, "9.8.7");
     std::strcpy(replay.name, "Twelve chars");

@@ -24,8 +24,7 @@ struct {
     int32_t frameTime = 16667;
 } script;
 
-void ScriptedPoll(FrameInput* input)
-{
+void ScriptedPoll(FrameInput* input) {
     *input = FrameInput{};
     if (!script.events.empty())
         input->character = script.events.front(), script.events.pop_front();
@@ -33,16 +32,21 @@ void ScriptedPoll(FrameInput* input)
         input->character = static_cast<unsigned char>(script.typing.front()), script.typing.erase(0, 1);
 }
 
-void WriteFile(const char* name, const std::string& bytes) { std::ofstream(name, std::ios::binary) << bytes; }
-std::string Line(int i) { return std::string(ScoreTable[i], kScoreLineSize); }
+void WriteFile(const char* name, const std::string& bytes) {
+    std::ofstream(name, std::ios::binary) << bytes;
+}
+std::string Line(int i) {
+    return std::string(ScoreTable[i], kScoreLineSize);
+}
 // A line as the file holds it: text padded with spaces, NUL at 127.
-std::string Padded(std::string text) { return text.append(kScoreLineSize - 1 - text.size(), ' ') + '\0'; }
+std::string Padded(std::string text) {
+    return text.append(kScoreLineSize - 1 - text.size(), ' ') + '\0';
+}
 
 class Flow : public testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(LoadGamePictures()); }
-    void SetUp() override
-    {
+    void SetUp() override {
         script = {};
         GamePollInput = ScriptedPoll;
         GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : script.frameTime; };
@@ -50,8 +54,7 @@ protected:
     }
 
     // One frame that polls `character` and measures `microseconds`.
-    static int Frame(int32_t character = 0, int32_t microseconds = 16667)
-    {
+    static int Frame(int32_t character = 0, int32_t microseconds = 16667) {
         script.events.push_back(character);
         script.frameTime = microseconds;
         return GameFrame();
@@ -63,13 +66,13 @@ protected:
 // (How fast held arrows turn, timers run and shots fly, what a lost ball
 // costs and how a cleared level slides into the next, the recorded games
 // replay exactly.)
-TEST_F(Flow, EnterStartsAfreshAndTheLastLevelLeadsBackToTheFirst)
-{
+TEST_F(Flow, EnterStartsAfreshAndTheLastLevelLeadsBackToTheFirst) {
     EXPECT_TRUE(Frame(kSpace) == 0 && game.ballY == kStartY);  // no shot on the attract screen
     // Whatever the last game left, Enter starts afresh at level 1.
     game = GameState{1, 2, 1, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 0, 15, 16, 17};
     ASSERT_EQ(Frame(CharEnter), 0);
-    const GameState fresh{304 * 256, kStartY, 0, 0, game.currentColor, game.nextColor, 55, 0, 0, 0, 0, 0, 2, 1, 0, 0, 0};
+    const GameState fresh{304 * 256, kStartY, 0, 0, game.currentColor, game.nextColor, 55, 0, 0, 0, 0, 0, 2,
+                          1,         0,       0, 0};
     EXPECT_EQ(std::memcmp(&game, &fresh, sizeof game), 0);
     Frame(kSpace, 13000);  // fired and flown at once, 1996.8 units straight up: 1996
     EXPECT_EQ(game.ballY, kStartY - 1996);
@@ -91,8 +94,7 @@ TEST_F(Flow, EnterStartsAfreshAndTheLastLevelLeadsBackToTheFirst)
     }
 }
 
-TEST_F(Flow, ScoreFileIsLoadedWithEveryLineEndedAndNeverHalfWritten)
-{
+TEST_F(Flow, ScoreFileIsLoadedWithEveryLineEndedAndNeverHalfWritten) {
     // A short file fills what it covers, the last line in part; of a long
     // one only the first 1280 bytes count.
     WriteFile("Kelvane.scores", Padded("1     300        Bea") + std::string(72, 'y'));
@@ -105,15 +107,13 @@ TEST_F(Flow, ScoreFileIsLoadedWithEveryLineEndedAndNeverHalfWritten)
     // safely ('A' reads as score 0).
     WriteFile("Kelvane.scores", std::string(1280, 'A'));
     LoadScores();
-    for (int i = 0; i < kScoreLines; i++)
-        EXPECT_EQ(Line(i), std::string(127, 'A') + '\0');
+    for (int i = 0; i < kScoreLines; i++) EXPECT_EQ(Line(i), std::string(127, 'A') + '\0');
     script.typing = "\r";
     InsertScore(5);
     EXPECT_EQ(Line(1), "2 " + std::string(125, 'A') + '\0');
 }
 
-TEST_F(Flow, NewScoresRankAboveEqualOnesAndNamesAreEdited)
-{
+TEST_F(Flow, NewScoresRankAboveEqualOnesAndNamesAreEdited) {
     // Line i holds 1000 - 100 i; 700 goes above the 700 at line 3, the old
     // line 9 is lost, and each line keeps its rank number.
     for (int i = 0; i < kScoreLines; i++) {
@@ -134,9 +134,17 @@ TEST_F(Flow, NewScoresRankAboveEqualOnesAndNamesAreEdited)
 
     // Twelve characters kept, Backspace (even on nothing), Esc ends as Enter
     // does, "Nobody" for no name, spaces are a name, others ignored.
-    const struct { const char* keys; const char* name; } entries[] = {
-        {"ABCDEFGHIJKLM\r", "ABCDEFGHIJKL"}, {"\b\bAB\bC\r", "AC          "}, {"Bo\x1b" "b\r", "Bo          "},
-        {"\r", "Nobody      "}, {"   \r", "            "}, {"\t\x7f\xe9q\r", "q           "}};
+    const struct {
+        const char* keys;
+        const char* name;
+    } entries[] = {{"ABCDEFGHIJKLM\r", "ABCDEFGHIJKL"},
+                   {"\b\bAB\bC\r", "AC          "},
+                   {"Bo\x1b"
+                    "b\r",
+                    "Bo          "},
+                   {"\r", "Nobody      "},
+                   {"   \r", "            "},
+                   {"\t\x7f\xe9q\r", "q           "}};
     LoadScores();
     for (auto [keys, name] : entries) {
         script.typing = keys;
@@ -150,16 +158,14 @@ TEST_F(Flow, NewScoresRankAboveEqualOnesAndNamesAreEdited)
 constexpr uint32_t kWall = 0xC0C0C0, kWhite = 0xFFFFFF, kBlue = 0x0000FF;
 constexpr int32_t kNextX = 224, kNextY = 391, kBallX = 304, kBallY = 391;
 
-uint32_t PixelAt(Image* image, int32_t x, int32_t y)
-{
+uint32_t PixelAt(Image* image, int32_t x, int32_t y) {
     int32_t pitch;
     return ImagePixels(image, &pitch)[static_cast<ptrdiff_t>(y) * pitch + x];
 }
 
 class Scene : public Flow {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Flow::SetUp();
         board = Board{};
         game.playing = 1;
@@ -169,18 +175,15 @@ protected:
     void TearDown() override { GameSettings.marks = 0; }
     static uint32_t screen(int32_t x, int32_t y) { return PixelAt(&ScreenImage, x, y); }
     // Pixels of the rectangle that differ from the background.
-    static int changed(int32_t l, int32_t t, int32_t r, int32_t b)
-    {
+    static int changed(int32_t l, int32_t t, int32_t r, int32_t b) {
         int n = 0;
         for (int32_t y = t; y <= b; y++)
-            for (int32_t x = l; x <= r; x++)
-                n += screen(x, y) != PixelAt(&backImage, x, y);
+            for (int32_t x = l; x <= r; x++) n += screen(x, y) != PixelAt(&backImage, x, y);
         return n;
     }
     // Pixels of a ball's shape at (x, y) that differ from `want` at (wx, wy),
     // the death line's row left out.
-    static int mismatches(int32_t x, int32_t y, Image* want, int32_t wx, int32_t wy)
-    {
+    static int mismatches(int32_t x, int32_t y, Image* want, int32_t wx, int32_t wy) {
         int bad = 0;
         for (int32_t j = 0; j < 32; j++)
             for (int32_t i = 0; i < 32; i++)
@@ -192,8 +195,7 @@ protected:
     static int ball(int32_t k, int32_t x, int32_t y) { return mismatches(x, y, &ballStrip, 32 * k, 0); }
     static bool hidden(int32_t k, int32_t x, int32_t y) { return ball(k, x, y) > 400; }
     // Set glyph bits of the 8x8 text at (x, y) not shown in `colour`.
-    static int text(const std::string& s, int32_t x, int32_t y, uint32_t colour)
-    {
+    static int text(const std::string& s, int32_t x, int32_t y, uint32_t colour) {
         int bad = 0;
         for (size_t k = 0; k < s.size(); k++)
             for (int r = 0; r < 64; r++)
@@ -206,12 +208,10 @@ protected:
     static int32_t cellY(int32_t row) { return game.ceiling + 28 * row; }
 };
 
-TEST_F(Scene, PlayfieldWallsRowsAndBallsFollowTheCeiling)
-{
+TEST_F(Scene, PlayfieldWallsRowsAndBallsFollowTheCeiling) {
     game.nextColor = 2, game.currentColor = 6;
     game.ballX = 300 * 256 + 255, game.ballY = 200 * 256 + 3;  // rounds down to the pixel
-    for (int32_t c = 0; c < 8; c++)
-        put(c, 0, 1 + c), put(c, 1, 8 - c);
+    for (int32_t c = 0; c < 8; c++) put(c, 0, 1 + c), put(c, 1, 8 - c);
     put(0, 10, 5);  // reaches across the death line
     for (int32_t ceiling : {55, 63}) {
         game.ceiling = ceiling;
@@ -223,8 +223,7 @@ TEST_F(Scene, PlayfieldWallsRowsAndBallsFollowTheCeiling)
             for (int32_t x = 184; x < 456; x++) {
                 bool side = (x >= 188 && x <= 191) || (x >= 448 && x <= 451);
                 bool wall = (y >= ceiling && side) || (y >= ceiling - 4 && y < ceiling && x >= 188 && x <= 451);
-                if (x < 192 || x >= 448 || (y >= ceiling - 8 && y <= ceiling))
-                    wrong += (screen(x, y) == kWall) != wall;
+                if (x < 192 || x >= 448 || (y >= ceiling - 8 && y <= ceiling)) wrong += (screen(x, y) == kWall) != wall;
             }
         // Even rows span x 192..447, odd ones 208..431 (the eighth is off).
         int bad = ball(5, 192, cellY(10)) + ball(2, kNextX, kNextY) + ball(6, 300, 200) +
@@ -235,8 +234,7 @@ TEST_F(Scene, PlayfieldWallsRowsAndBallsFollowTheCeiling)
     }
 }
 
-TEST_F(Scene, EffectsPopFadeAndDropSlideRevealRowsLoseTurnsGrey)
-{
+TEST_F(Scene, EffectsPopFadeAndDropSlideRevealRowsLoseTurnsGrey) {
     put(0, 0, 1, Held), put(1, 0, 2, InGroup), put(2, 2, 3, Loose);
     game.nextColor = 4, game.currentColor = 5;
     const int32_t gx = cellX(1, 0), gy = cellY(0), lx = cellX(2, 2), ly = cellY(2);
@@ -251,7 +249,9 @@ TEST_F(Scene, EffectsPopFadeAndDropSlideRevealRowsLoseTurnsGrey)
         ImageBlendKeyed(&ballStrip, 64, 0, &want, gx, gy, 32, 32, weight);
         ImageBlendKeyed(&ballStrip, 96, 0, &want, lx, ly + drop, 32, 32, weight);
         EXPECT_EQ(mismatches(gx, gy, &want, gx, gy) + mismatches(lx, ly + drop, &want, lx, ly + drop) +
-                      ball(1, cellX(0, 0), cellY(0)) + ball(4, kNextX, kNextY), 0) << timer;
+                      ball(1, cellX(0, 0), cellY(0)) + ball(4, kNextX, kNextY),
+                  0)
+            << timer;
         EXPECT_TRUE(hidden(5, kBallX, kBallY) && (drop < 32 || changed(lx, ly, lx + 31, ly + 31) == 0)) << timer;
     }
     ImageRelease(&want);
@@ -274,8 +274,7 @@ TEST_F(Scene, EffectsPopFadeAndDropSlideRevealRowsLoseTurnsGrey)
     // Slide {timer, rows shown}: rows 0..16 - (timer >> 8), both balls
     // hidden; row 15 hangs over the screen's bottom, so rows 0..14 are seen.
     game.loseTimer = 0;
-    for (int32_t r = 0; r < kBoardRows; r++)
-        put(0, r, 1 + r % 8);
+    for (int32_t r = 0; r < kBoardRows; r++) put(0, r, 1 + r % 8);
     for (auto [timer, rows] : {std::pair{4096, 1}, {3840, 2}, {3839, 3}, {1, 15}, {0, 15}}) {
         game.slideTimer = timer;
         DrawScene();
@@ -291,8 +290,7 @@ TEST_F(Scene, EffectsPopFadeAndDropSlideRevealRowsLoseTurnsGrey)
 // (nothing else changed) every coloured ball comes from the marked strip:
 // board, next (and flying) ball, the pop's fade. In the grey fade the marks
 // still tell apart two colours that are one grey without them.
-TEST_F(Scene, ColourMarksOnEveryBallAndThroughTheGreyFade)
-{
+TEST_F(Scene, ColourMarksOnEveryBallAndThroughTheGreyFade) {
     auto marked = [](int32_t k, int32_t x, int32_t y) { return mismatches(x, y, &markedStrip, 32 * k, 0); };
     game.nextColor = 2, game.currentColor = 6, game.ballX = 300 * 256, game.ballY = 200 * 256;
     put(0, 0, 3), put(2, 0, 3), put(1, 0, 4, InGroup);
@@ -303,7 +301,8 @@ TEST_F(Scene, ColourMarksOnEveryBallAndThroughTheGreyFade)
     game.popTimer = kPopTime;
     DrawScene();
     EXPECT_EQ(marked(3, cellX(0, 0), cellY(0)) + marked(3, cellX(2, 0), cellY(0)) + marked(4, cellX(1, 0), cellY(0)) +
-                  marked(2, kNextX, kNextY), 0);
+                  marked(2, kNextX, kNextY),
+              0);
 
     // Red and magenta, wholly grey: they differ with the marks, not without.
     game.popTimer = 0, game.loseTimer = 7168;
@@ -324,18 +323,18 @@ TEST_F(Scene, ColourMarksOnEveryBallAndThroughTheGreyFade)
 
 // The table with its highlight, a line without its NUL shown up to the
 // screen's edge, the field behind without the current ball.
-TEST_F(Scene, AttractScreenShowsTheTableAndItsHighlight)
-{
+TEST_F(Scene, AttractScreenShowsTheTableAndItsHighlight) {
     game.playing = 0, game.nextColor = 3, game.currentColor = 4;
     put(0, 0, 2);
-    for (auto& line : ScoreTable)
-        std::memcpy(line, "1     1000       Bo", 19);
+    for (auto& line : ScoreTable) std::memcpy(line, "1     1000       Bo", 19);
     std::memset(ScoreTable[9], 'X', kScoreLineSize);
     for (int32_t rank : {3, 0, kNoHighlight}) {
         highlightRank = rank;
         DrawScene();
         for (int i = 0; i < kScoreLines; i++)
-            EXPECT_EQ(text(i < 9 ? "1     1000       Bo" : std::string(54, 'X'), 204, 204 + 8 * i, i == rank ? kWhite : kBlue), 0)
+            EXPECT_EQ(text(i < 9 ? "1     1000       Bo" : std::string(54, 'X'), 204, 204 + 8 * i,
+                           i == rank ? kWhite : kBlue),
+                      0)
                 << rank << " " << i;
     }
     EXPECT_EQ(ball(2, 192, 55) + ball(3, kNextX, kNextY), 0);
@@ -347,8 +346,7 @@ TEST_F(Scene, AttractScreenShowsTheTableAndItsHighlight)
 // The sight as turned on the screen, whether the aim moves or rests, after a
 // reload of the pictures too; every pixel of it light, so no dark speckle
 // shows round its strokes on the wood.
-TEST_F(Scene, TheSightIsTurnedWithTheAimAndTheImagesAndIsLightAcrossTheArc)
-{
+TEST_F(Scene, TheSightIsTurnedWithTheAimAndTheImagesAndIsLightAcrossTheArc) {
     Image want;
     ImageCreate(&want, nullptr, cannonImage.width, cannonImage.height, 0);
     game.currentColor = game.nextColor = 0;  // no ball on the cannon or beside it

@@ -9,14 +9,12 @@
 #include <cstdlib>
 #include <vector>
 
-static uint32_t u32(const uint8_t* p)
-{
+static uint32_t u32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 // The colour of pixel (x, y), row 0 on top, read straight from the bytes.
-static uint32_t expectedPixel(const uint8_t* bytes, int32_t width, int32_t height, int32_t x, int32_t y)
-{
+static uint32_t expectedPixel(const uint8_t* bytes, int32_t width, int32_t height, int32_t x, int32_t y) {
     const int bits = bytes[14] | bytes[15] << 8;
     const size_t colours = u32(bytes + 32) != 0 ? u32(bytes + 32) : (size_t(1) << bits);
     const size_t stride = (size_t(width) * size_t(bits) + 31) / 32 * 4;
@@ -30,11 +28,9 @@ static uint32_t expectedPixel(const uint8_t* bytes, int32_t width, int32_t heigh
 // Decodes into a new w x h Image cleared to `marker`; aborts unless every
 // pixel is what `want` says (the marker when the decode is refused).
 template <class Want>
-static bool decode(const uint8_t* bytes, size_t size, int32_t w, int32_t h, uint32_t marker, Want want)
-{
+static bool decode(const uint8_t* bytes, size_t size, int32_t w, int32_t h, uint32_t marker, Want want) {
     Image image;
-    if (!ImageCreate(&image, nullptr, w, h, 1))
-        return false;
+    if (!ImageCreate(&image, nullptr, w, h, 1)) return false;
     ImageClear(&image, marker);
     const bool ok = ImageDecodeDib(&image, bytes, size) != 0;
     uint32_t* pixels;
@@ -42,15 +38,13 @@ static bool decode(const uint8_t* bytes, size_t size, int32_t w, int32_t h, uint
     ImageLock(&image, &image, &pixels, &pixels, &pitch, &pitch);
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x)
-            if (pixels[size_t(y) * size_t(pitch) + size_t(x)] != (ok ? want(x, y) : marker))
-                std::abort();
+            if (pixels[size_t(y) * size_t(pitch) + size_t(x)] != (ok ? want(x, y) : marker)) std::abort();
     ImageUnlock(&image, &image);
     ImageRelease(&image);
     return ok;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The bytes in a buffer of exactly their size, so that a read past the
     // end is caught even for the header.
     const std::vector<uint8_t> copy(data, data + size);
@@ -65,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Only what we decode: a 40-byte header, one plane, 4 or 8 bits, no compression, a table that fits.
     const uint32_t bits = bytes[14] | bytes[15] << 8;
     if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide || u32(bytes) != 40 ||
-        (bytes[12] | bytes[13] << 8) != 1 || (bits != 4 && bits != 8) || u32(bytes + 16) != 0 || u32(bytes + 32) > 1u << bits)
+        (bytes[12] | bytes[13] << 8) != 1 || (bits != 4 && bits != 8) || u32(bytes + 16) != 0 ||
+        u32(bytes + 32) > 1u << bits)
         std::abort();
     if (decode(bytes, size, width + 1, height, 0xABCDEF, never))  // a size that differs is refused
         std::abort();

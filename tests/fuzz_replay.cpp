@@ -14,25 +14,20 @@
 
 static std::FILE* sink;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    if (!LoadGamePictures())
-        std::abort();
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (!LoadGamePictures()) std::abort();
     sink = std::fopen("/dev/null", "w");
     return 0;
 }
 
-static void put32(uint8_t* at, uint32_t value)
-{
-    for (int i = 0; i < 4; i++)
-        at[i] = uint8_t(value >> (8 * i));
+static void put32(uint8_t* at, uint32_t value) {
+    for (int i = 0; i < 4; i++) at[i] = uint8_t(value >> (8 * i));
 }
 
 // Inputs starting with '#': the rest is a body (a table, then the columns)
 // put behind a sound header with the right sums, so that the body's own
 // checks are reached. Bytes 1..2 give the frames, byte 3 the checkpoints.
-static std::vector<uint8_t> wrapped(const uint8_t* data, size_t size)
-{
+static std::vector<uint8_t> wrapped(const uint8_t* data, size_t size) {
     std::vector<uint8_t> bytes = ReplayEncode(Replay{});
     bytes.resize(kReplayHeaderSize);
     std::vector<uint8_t> body(kReplayTableSize, ' ');
@@ -50,12 +45,11 @@ static std::vector<uint8_t> wrapped(const uint8_t* data, size_t size)
     return bytes;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Replay replay;
-    const std::vector<uint8_t> bytes = size >= 4 && data[0] == '#' ? wrapped(data, size) : std::vector<uint8_t>(data, data + size);
-    if (!ReplayDecode(bytes.data(), bytes.size(), &replay).empty())
-        return 0;
+    const std::vector<uint8_t> bytes =
+        size >= 4 && data[0] == '#' ? wrapped(data, size) : std::vector<uint8_t>(data, data + size);
+    if (!ReplayDecode(bytes.data(), bytes.size(), &replay).empty()) return 0;
     const std::vector<uint8_t> again = ReplayEncode(replay);
     Replay back;
     if (!ReplayDecode(again.data(), again.size(), &back).empty() || back.frames.size() != replay.frames.size() ||
@@ -64,7 +58,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
          std::memcmp(back.frames.data(), replay.frames.data(), back.frames.size() * sizeof(FrameInput)) != 0))
         std::abort();
     // A long game is played all the same, but not in every run.
-    if (replay.frames.size() <= 5000 && replay.draws <= 100000)
-        ReplayCheck(replay, sink);
+    if (replay.frames.size() <= 5000 && replay.draws <= 100000) ReplayCheck(replay, sink);
     return 0;
 }

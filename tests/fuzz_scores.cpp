@@ -14,14 +14,11 @@ static constexpr size_t kTableBytes = sizeof ScoreTable;
 static std::string typing;  // typed one character a poll, then Enter
 static std::filesystem::path folder, home;
 
-static void check(bool ok)
-{
-    if (!ok)
-        std::abort();
+static void check(bool ok) {
+    if (!ok) std::abort();
 }
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // A folder of our own, in memory where there is one: the save syncs.
     char shm[] = "/dev/shm/kelvane-fuzz-XXXXXX", tmp[] = "/tmp/kelvane-fuzz-XXXXXX";
     const char* made = mkdtemp(shm);
@@ -39,16 +36,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     return 0;
 }
 
-static int32_t scoreOf(const char* line)
-{
+static int32_t scoreOf(const char* line) {
     const long v = std::strtol(line + 6, nullptr, 10);
     return v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : int32_t(v));
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    if (size > 4000)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 4000) return 0;
     std::filesystem::current_path(folder);
     std::ofstream("Kelvane.scores", std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
     LoadScores();
@@ -61,23 +55,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The score ties with a line, is one above or below it, or any value; the
     // name typed is up to 15 printable characters, of which the entry keeps 12.
     uint64_t h = 1469598103934665603ull;
-    for (size_t i = 0; i < size; i++)
-        h = (h ^ data[i]) * 1099511628211ull;
+    for (size_t i = 0; i < size; i++) h = (h ^ data[i]) * 1099511628211ull;
     const int32_t tie = scoreOf(loaded[(h >> 2) % kScoreLines]);
-    const int32_t score = h % 4 == 0 ? tie : h % 4 == 1 ? (tie == INT32_MAX ? tie : tie + 1)
-                        : h % 4 == 2 ? (tie == INT32_MIN ? tie : tie - 1) : int32_t(uint32_t(h >> 32));
+    const int32_t score = h % 4 == 0   ? tie
+                          : h % 4 == 1 ? (tie == INT32_MAX ? tie : tie + 1)
+                          : h % 4 == 2 ? (tie == INT32_MIN ? tie : tie - 1)
+                                       : int32_t(uint32_t(h >> 32));
     typing.clear();
-    for (size_t i = 0; i < (h >> 8) % 16; i++)
-        typing.push_back(char(32 + (h >> (16 + (i % 6) * 8) ^ (i * 37)) % 95));
+    for (size_t i = 0; i < (h >> 8) % 16; i++) typing.push_back(char(32 + (h >> (16 + (i % 6) * 8) ^ (i * 37)) % 95));
     const std::string name = typing.substr(0, 12);
     int32_t rank = 0;
-    while (rank < kScoreLines && score < scoreOf(loaded[rank]))
-        rank++;
+    while (rank < kScoreLines && score < scoreOf(loaded[rank])) rank++;
 
     InsertScore(score);
     check(highlightRank == rank);
-    if (rank == kScoreLines)
-        check(std::memcmp(ScoreTable, loaded, kTableBytes) == 0);
+    if (rank == kScoreLines) check(std::memcmp(ScoreTable, loaded, kTableBytes) == 0);
     for (int i = 0; i < kScoreLines && rank < kScoreLines; i++) {
         char want[kScoreLineSize * 2];
         std::snprintf(want, sizeof want, "%-2i    %-9i  %-127s", i + 1, score, name.empty() ? "Nobody" : name.c_str());

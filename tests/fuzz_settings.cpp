@@ -6,8 +6,7 @@
 
 #include "player/Settings.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Settings read;
     std::string kept;
     SettingsParse(reinterpret_cast<const char*>(data), size, &read, &kept);

@@ -21,10 +21,8 @@
 #include "rules/GameState.h"
 
 // The sine table, the font, the game's pictures and a 640 x 480 screen, once.
-inline bool LoadGamePictures()
-{
-    if (ScreenImage.surface != nullptr)
-        return true;
+inline bool LoadGamePictures() {
+    if (ScreenImage.surface != nullptr) return true;
     BuildSineTable();
     FontLoad();
     CreateGameImages();
@@ -34,8 +32,7 @@ inline bool LoadGamePictures()
 
 // The state at the program's start, then its first two steps: the table
 // read and a game set up (on the attract screen).
-inline void StartGame(uint32_t seed)
-{
+inline void StartGame(uint32_t seed) {
     std::memset(KeyDown, 0, sizeof KeyDown);
     AppActive = 1, aimRepeat = elapsed = GamePaused = 0, highlightRank = kNoHighlight;
     SeedRandom(seed);
@@ -48,11 +45,9 @@ inline void StartGame(uint32_t seed)
 struct ScratchFolder {
     const std::filesystem::path home = std::filesystem::current_path();
     std::filesystem::path path;
-    ScratchFolder()
-    {
+    ScratchFolder() {
         char pattern[] = "/tmp/kelvane-test-XXXXXX";
-        if (mkdtemp(pattern) == nullptr)
-            std::abort();
+        if (mkdtemp(pattern) == nullptr) std::abort();
         std::filesystem::current_path(path = pattern);
     }
     ~ScratchFolder() { std::filesystem::current_path(home), std::filesystem::remove_all(path); }

@@ -8,17 +8,18 @@
 #include "gfx/SineTable.h"
 #include "tests/gfx_support.h"
 
-TEST(GfxBlit, ClippingCutsAtTheDestinationAndRefusesOutsideSources)
-{
+TEST(GfxBlit, ClippingCutsAtTheDestinationAndRefusesOutsideSources) {
     // Source 40 x 36, destination 50 x 30: the block is cut to the destination first;
     // a source window that then leaves the source draws nothing. With a source free
     // of 0 pixels and opacity 256 the three copies agree.
     const int32_t cases[][6] = {
-        {3, 2, 7, 4, 10, 8},  {0, 0, -5, 0, 32, 32}, {0, 0, 30, 20, 32, 32}, {10, 0, 45, 0, 32, 10},
-        {0, 0, 50, 0, 4, 4},  {0, 0, -4, 0, 4, 4},   {0, 0, 0, -4, 4, 4},    {30, 0, 0, 0, 20, 5},
-        {-1, 0, 0, 0, 5, 5},  {0, 30, 0, 0, 5, 10},  {-3, 0, -3, 0, 10, 5},  {30, 0, 40, 0, 20, 5},
-        {0, -2, 0, -2, 5, 5}, {0, 30, 0, 24, 5, 10}, {0, 0, 0, 0, 0, 5},     {0, 0, 0, 0, 5, -2},
-        {0, 0, INT32_MIN, 0, 5, 5}, {0, 0, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX}, {INT32_MAX, 0, 0, 0, 2, 2}};
+        {3, 2, 7, 4, 10, 8},       {0, 0, -5, 0, 32, 32},      {0, 0, 30, 20, 32, 32},
+        {10, 0, 45, 0, 32, 10},    {0, 0, 50, 0, 4, 4},        {0, 0, -4, 0, 4, 4},
+        {0, 0, 0, -4, 4, 4},       {30, 0, 0, 0, 20, 5},       {-1, 0, 0, 0, 5, 5},
+        {0, 30, 0, 0, 5, 10},      {-3, 0, -3, 0, 10, 5},      {30, 0, 40, 0, 20, 5},
+        {0, -2, 0, -2, 5, 5},      {0, 30, 0, 24, 5, 10},      {0, 0, 0, 0, 0, 5},
+        {0, 0, 0, 0, 5, -2},       {0, 0, INT32_MIN, 0, 5, 5}, {0, 0, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX},
+        {INT32_MAX, 0, 0, 0, 2, 2}};
     auto blend = +[](Image* s, int32_t sx, int32_t sy, Image* d, int32_t dx, int32_t dy, int32_t w, int32_t h) {
         ImageBlendKeyed(s, sx, sy, d, dx, dy, w, h, 256);
     };
@@ -45,12 +46,10 @@ TEST(GfxBlit, ClippingCutsAtTheDestinationAndRefusesOutsideSources)
     ImageBlit(&src.image, 0, 0, &dst.image, 0, 0, 640, 480);
     EXPECT_EQ(dst.pixels(), src.pixels());
     ImageBlit(&src.image, 0, 0, &src.image, 2, 3, 10, 10);
-    for (int32_t i = 0; i < 100; ++i)
-        ASSERT_EQ(src.at(i % 10 + 2, i / 10 + 3), dst.at(i % 10, i / 10)) << i;
+    for (int32_t i = 0; i < 100; ++i) ASSERT_EQ(src.at(i % 10 + 2, i / 10 + 3), dst.at(i % 10, i / 10)) << i;
 }
 
-TEST(GfxBlit, KeyedCopyAndBlendAtTheChannelExtremes)
-{
+TEST(GfxBlit, KeyedCopyAndBlendAtTheChannelExtremes) {
     // Every pair of extreme channel values, in each lane of the four-pixel loops and
     // in the tail. The keyed copy skips only 0; the blend keeps D under a 0 source
     // and makes each channel D + floor((S - D) x a / 256), the top byte 0.
@@ -83,8 +82,7 @@ TEST(GfxBlit, KeyedCopyAndBlendAtTheChannelExtremes)
     EXPECT_TRUE(over.pixels() == src.pixels() && under.pixels() == std::vector<uint32_t>(2, 0xABCDEF));
 }
 
-TEST(GfxBlit, TintScalesEachChannelAndWritesEveryPixel)
-{
+TEST(GfxBlit, TintScalesEachChannelAndWritesEveryPixel) {
     TestImage src(5, 1), dst(5, 1, 0x5A5A5A), other(5, 2, 0x111111);
     const uint32_t values[] = {0, 0xFFFFFF, 0x0000FF, 0x010203, 0xFF808080};
     std::copy(values, values + 5, &src.at(0, 0));
@@ -98,23 +96,27 @@ TEST(GfxBlit, TintScalesEachChannelAndWritesEveryPixel)
     EXPECT_EQ(other.pixels(), std::vector<uint32_t>(10, 0x111111));
 }
 
-TEST(GfxBlit, OverlapNeedsACommonNonZeroPixel)
-{
+TEST(GfxBlit, OverlapNeedsACommonNonZeroPixel) {
     TestImage a(4, 4), b(4, 4);
     a.at(3, 2) = 1;
     b.at(0, 2) = 0xFF000000;  // any non-zero value counts
-    const int32_t cases[][5] = {{0, 0, 3, 0, 1}, {0, 0, 4, 0, 0}, {0, 0, 3, 1, 0}, {0, 0, 3, -1, 0}, {-100, -9, -97, -9, 1},
-                                {INT32_MAX - 3, 0, INT32_MAX, 0, 1}, {INT32_MAX, 0, INT32_MIN, 0, 0}};
+    const int32_t cases[][5] = {{0, 0, 3, 0, 1},
+                                {0, 0, 4, 0, 0},
+                                {0, 0, 3, 1, 0},
+                                {0, 0, 3, -1, 0},
+                                {-100, -9, -97, -9, 1},
+                                {INT32_MAX - 3, 0, INT32_MAX, 0, 1},
+                                {INT32_MAX, 0, INT32_MIN, 0, 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(ImageOverlap(&a.image, c[0], c[1], &b.image, c[2], c[3]), c[4]) << c[0] << "," << c[1];
         EXPECT_EQ(ImageOverlap(&b.image, c[2], c[3], &a.image, c[0], c[1]), c[4]) << c[0] << "," << c[1];
     }
 }
 
-TEST(GfxRotate, SineTableAndTurnedPoints)
-{
+TEST(GfxRotate, SineTableAndTurnedPoints) {
     BuildSineTable();  // truncated toward zero, with the table's own pi (600 and 840 tell)
-    for (auto [i, v] : {std::pair{1, 1}, {270, 236}, {360, 256}, {600, 128}, {698, 24}, {720, 0}, {840, -127}, {1439, -1}})
+    for (auto [i, v] :
+         {std::pair{1, 1}, {270, 236}, {360, 256}, {600, 128}, {698, 24}, {720, 0}, {840, -127}, {1439, -1}})
         EXPECT_EQ(SineTable[i], v) << i;
     auto turn = [](int16_t x, int16_t y, int16_t angle, int16_t scale = 1024) {
         RotatePoint(&x, &y, 92, 92, angle, scale);
@@ -126,8 +128,7 @@ TEST(GfxRotate, SineTableAndTurnedPoints)
 }
 
 // Every source pixel has its own value: each target pixel names the one it took.
-TEST(GfxRotate, TargetPixelsTakeTheirSourcePixels)
-{
+TEST(GfxRotate, TargetPixelsTakeTheirSourcePixels) {
     BuildSineTable();
     TestImage src(184, 184), dst(184, 184, 0xDEAD00), turned(184, 184, 0xDEAD00);
     src.pattern();
@@ -164,17 +165,14 @@ TEST(GfxRotate, TargetPixelsTakeTheirSourcePixels)
 
 // Turning a picture straight onto the screen gives exactly the pixels of
 // turning it into a cleared scratch picture and copying that keyed.
-TEST(GfxRotate, TurnedKeyedInOnePassEqualsTurnThenKeyedCopy)
-{
+TEST(GfxRotate, TurnedKeyedInOnePassEqualsTurnThenKeyedCopy) {
     BuildSineTable();
     TestImage source(23, 17), scratch(23, 17);
     source.pattern();
     for (int32_t x = 0; x < 23; x += 3)  // holes the keyed copies must skip
-        for (int32_t y = 0; y < 17; ++y)
-            source.at(x, (y * 7 + x) % 17) = 0;
+        for (int32_t y = 0; y < 17; ++y) source.at(x, (y * 7 + x) % 17) = 0;
     for (int32_t i = 0; i < 23 * 17; ++i)  // a see-through frame around the drawing
-        if (i % 23 < 3 || i % 23 > 19 || i / 23 < 2 || i / 23 > 14)
-            source.at(i % 23, i / 23) = 0;
+        if (i % 23 < 3 || i % 23 > 19 || i / 23 < 2 || i / 23 > 14) source.at(i % 23, i / 23) = 0;
     const int16_t angles[] = {0, 37, 360, 700, 1100, 1439};
     const int32_t places[][2] = {{10, 8}, {-9, -5}, {30, 20}, {-22, 3}, {39, 31}, {-23, 0}, {5, 31}};
     for (int16_t angle : angles)

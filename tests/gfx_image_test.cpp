@@ -10,8 +10,7 @@
 
 #include "tests/gfx_support.h"
 
-TEST(GfxImage, CreateReleaseAndFill)
-{
+TEST(GfxImage, CreateReleaseAndFill) {
     Image img;
     for (int32_t w : {1, 17, 640}) {  // aligned rows, cleared; a second create over a live one leaks nothing
         ASSERT_TRUE(ImageCreate(&img, nullptr, w, 3, 0) && ImageCreate(&img, nullptr, w, 3, 0));
@@ -19,27 +18,33 @@ TEST(GfxImage, CreateReleaseAndFill)
         int32_t pitch;
         ImageLock(&img, &img, &p, &p, &pitch, &pitch);
         EXPECT_TRUE(pitch >= w && pitch % 16 == 0 && reinterpret_cast<uintptr_t>(p) % 64 == 0 &&
-                    std::all_of(p, p + pitch * 3, [](uint32_t v) { return v == 0; })) << w;
+                    std::all_of(p, p + pitch * 3, [](uint32_t v) { return v == 0; }))
+            << w;
         ImageRelease(&img), ImageRelease(&img);
     }
     for (auto [w, h] : {std::pair{0, 5}, {5, -3}, {kMaxImageSide + 1, 1}, {1, INT32_MAX}})
         EXPECT_TRUE(ImageCreate(&img, nullptr, w, h, 0) == 0 && img.surface == nullptr);
     EXPECT_EQ(ImageCreate(&img, "NoSuchBitmap", 4, 4, 0) + ImageCreate(nullptr, nullptr, 4, 4, 0), 0);
     // Fills: inclusive corners, clipped, nothing when the corners cross.
-    const int32_t rects[][4] = {{3, 4, 3, 4}, {-10, -10, 5, 5}, {14, 10, 100, 100}, {5, 1, 4, 3},
-                                {-8, 0, -1, 5}, {0, 12, 5, 40}, {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}};
+    const int32_t rects[][4] = {{3, 4, 3, 4},
+                                {-10, -10, 5, 5},
+                                {14, 10, 100, 100},
+                                {5, 1, 4, 3},
+                                {-8, 0, -1, 5},
+                                {0, 12, 5, 40},
+                                {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}};
     for (const auto& r : rects) {
         TestImage fill(16, 12, 0x111111);
         ImageFillRect(&fill.image, r[0], r[1], r[2], r[3], 0xABCDEF);
         for (int32_t i = 0, x = 0, y = 0; i < 16 * 12; ++i, x = i % 16, y = i / 16)
-            ASSERT_EQ(fill.at(x, y), x >= r[0] && x <= r[2] && y >= r[1] && y <= r[3] ? 0xABCDEFu : 0x111111u) << r[0] << "," << r[1];
+            ASSERT_EQ(fill.at(x, y), x >= r[0] && x <= r[2] && y >= r[1] && y <= r[3] ? 0xABCDEFu : 0x111111u)
+                << r[0] << "," << r[1];
     }
 }
 
 // Never created, released, or resized behind the kit's back: no pixels, so
 // nothing is drawn, read or saved.
-TEST(GfxImage, ImageWithoutPixelsTakesPartInNothing)
-{
+TEST(GfxImage, ImageWithoutPixelsTakesPartInNothing) {
     TestImage good(32, 32), grown(8, 8);
     good.pattern();
     const std::vector<uint32_t> before = good.pixels();
@@ -56,11 +61,13 @@ TEST(GfxImage, ImageWithoutPixelsTakesPartInNothing)
         ImageClear(none, 1), ImageFillRect(none, 0, 0, 10, 10, 1), DrawFontText(none, "\xDB\xDB", 0, 0, 1);
         for (auto [from, to] : {std::pair{none, &good.image}, {&good.image, none}}) {
             ImageBlit(from, 0, 0, to, 0, 0, 32, 32), ImageBlitKeyed(from, 0, 0, to, 0, 0, 32, 32);
-            ImageBlendKeyed(from, 0, 0, to, 0, 0, 32, 32, 128), ImageTint(from, to, 0xFFFFFF), ImageRotate(from, to, 90, 1024);
+            ImageBlendKeyed(from, 0, 0, to, 0, 0, 32, 32, 128), ImageTint(from, to, 0xFFFFFF),
+                ImageRotate(from, to, 90, 1024);
             EXPECT_EQ(ImageOverlap(from, 0, 0, to, 0, 0), 0);
         }
         std::remove(name.c_str());
-        EXPECT_TRUE(p == nullptr && pitch == 0 && !ImageLoadBitmap(none, "MyBallBitmap") && !ImageSaveBmp(none, name.c_str()));
+        EXPECT_TRUE(p == nullptr && pitch == 0 && !ImageLoadBitmap(none, "MyBallBitmap") &&
+                    !ImageSaveBmp(none, name.c_str()));
         EXPECT_NE(access(name.c_str(), F_OK), 0);  // not even a header
     }
     EXPECT_EQ(good.pixels(), before);
@@ -68,8 +75,7 @@ TEST(GfxImage, ImageWithoutPixelsTakesPartInNothing)
 
 // What the file holds is checked end to end against the screen; here, that
 // it replaces a longer file, and that failures are told.
-TEST(GfxImage, ScreenshotReplacesAndFailsCleanly)
-{
+TEST(GfxImage, ScreenshotReplacesAndFailsCleanly) {
     const std::string name = testing::TempDir() + "kelvane_gfx_" + std::to_string(getpid()) + ".bmp";
     TestImage one(1, 1, 0x00123456), screen(640, 480);
     std::ofstream(name, std::ios::binary) << std::string(2000000, 'x');

@@ -19,14 +19,12 @@ namespace {
 // values are decoded, mixed, clamped and encoded again, and the luma is then
 // taken as it is of the pictures.
 using Matrix = std::array<double, 9>;
-const Matrix kViews[] = {
-    {1, 0, 0, 0, 1, 0, 0, 0, 1},
-    {0.152286, 1.052583, -0.204868, 0.114503, 0.786281, 0.099216, -0.003882, -0.048116, 1.051998},
-    {0.367322, 0.860646, -0.227968, 0.280085, 0.672501, 0.047413, -0.011820, 0.042940, 0.968881},
-    {1.255528, -0.076749, -0.178779, -0.078411, 0.930809, 0.147602, 0.004733, 0.691367, 0.303900}};
+const Matrix kViews[] = {{1, 0, 0, 0, 1, 0, 0, 0, 1},
+                         {0.152286, 1.052583, -0.204868, 0.114503, 0.786281, 0.099216, -0.003882, -0.048116, 1.051998},
+                         {0.367322, 0.860646, -0.227968, 0.280085, 0.672501, 0.047413, -0.011820, 0.042940, 0.968881},
+                         {1.255528, -0.076749, -0.178779, -0.078411, 0.930809, 0.147602, 0.004733, 0.691367, 0.303900}};
 
-double Luma(uint32_t p, const Matrix& m = kViews[0])
-{
+double Luma(uint32_t p, const Matrix& m = kViews[0]) {
     double luma = 0;
     for (int row = 0; row < 3; row++) {
         double v = 0;
@@ -42,8 +40,7 @@ double Luma(uint32_t p, const Matrix& m = kViews[0])
 }
 
 // Pixel i (row by row) of ball k in a strip.
-uint32_t At(const Image& strip, int k, int i)
-{
+uint32_t At(const Image& strip, int k, int i) {
     int32_t pitch;
     return ImagePixels(&strip, &pitch)[i / 32 * pitch + 32 * k + i % 32];
 }
@@ -54,10 +51,8 @@ uint32_t At(const Image& strip, int k, int i)
 // centred on its bounding box, differ in 20 pixels or more; and each mark's
 // mean luma is more than 48 levels from that of its ball round it (up to 2
 // pixels away) in every view. No mark leaves a hole or reaches past its ball.
-TEST(Marks, EveryTwoColoursApartInGreyByShapesThatStandOutToEveryEye)
-{
-    if (ballImage.surface == nullptr)
-        CreateGameImages(), LoadGameImages();
+TEST(Marks, EveryTwoColoursApartInGreyByShapesThatStandOutToEveryEye) {
+    if (ballImage.surface == nullptr) CreateGameImages(), LoadGameImages();
     std::vector<std::vector<bool>> mark(9, std::vector<bool>(1024)), centred(9, std::vector<bool>(4096));
     for (int k = 0; k <= kColorCount; k++) {
         int left = 32, right = -1, top = 32, bottom = -1;
@@ -78,8 +73,7 @@ TEST(Marks, EveryTwoColoursApartInGreyByShapesThatStandOutToEveryEye)
             for (int i = 0; i < 1024; i++)
                 apart += (i % 32 - 15) * (i % 32 - 15) + (i / 32 - 15) * (i / 32 - 15) <= 182 &&
                          std::abs(Luma(At(markedStrip, a, i)) - Luma(At(markedStrip, b, i))) > 48;
-            for (int i = 0; i < 4096; i++)
-                differ += centred[a][i] != centred[b][i];
+            for (int i = 0; i < 4096; i++) differ += centred[a][i] != centred[b][i];
             EXPECT_TRUE(apart >= 40 && differ >= 20) << a << " and " << b << ": " << apart << " apart, " << differ;
         }
     for (const Matrix& view : kViews)

@@ -5,13 +5,12 @@
 #include <algorithm>
 #include <string>
 
-#include "resources/Resources.h"
 #include "gfx/GameImages.h"
+#include "resources/Resources.h"
 #include "rules/Board.h"
 #include "tests/gfx_support.h"
 
-TEST(GfxText, FontGlyphsAndWhereStringsAreDrawn)
-{
+TEST(GfxText, FontGlyphsAndWhereStringsAreDrawn) {
     // (That the font is the one carried, the end-to-end tests find: their
     // text reader reads the game's screen with it.)
     FontLoad();
@@ -25,7 +24,8 @@ TEST(GfxText, FontGlyphsAndWhereStringsAreDrawn)
         const std::vector<uint32_t> all = line.pixels();
         return static_cast<double>(std::count(all.begin(), all.end(), 2u)) / 64.0;
     };
-    for (auto [x, y] : {std::pair{20, 13}, {20, -1}, {-1, 0}, {633, 0}, {40, INT32_MIN}, {40, INT32_MAX}, {INT32_MAX, 0}})
+    for (auto [x, y] :
+         {std::pair{20, 13}, {20, -1}, {-1, 0}, {633, 0}, {40, INT32_MIN}, {40, INT32_MAX}, {INT32_MAX, 0}})
         EXPECT_EQ(blocks(x, y, "\xDB"), 0) << x << "," << y;
     EXPECT_TRUE(blocks(0, 12, "\xDB") == 1 && blocks(632, 0, "\xDB\xDB") == 1 && blocks(630, 0, "\xDB\xDB\xDB") == 1);
     EXPECT_EQ(blocks(0, 0, std::string(100, '\xDB').c_str()), 80);
@@ -35,18 +35,19 @@ TEST(GfxText, FontGlyphsAndWhereStringsAreDrawn)
 // A picture created (at its own size, whatever is asked for) and loaded as the game does it; its
 // bytes are stored as the decoder reads them: 40-byte header, full colour table, padded rows.
 struct Picture : TestImage {
-    Picture(const char* name, int32_t w, int32_t h, uint32_t bits) : TestImage(w, h)
-    {
+    Picture(const char* name, int32_t w, int32_t h, uint32_t bits) : TestImage(w, h) {
         const ResourceEntry* e = ResourceFind(name, kResourceBitmap);
-        EXPECT_TRUE(e && e->bytes[14] == bits && e->size == 40 + 4 * (1u << bits) + (w * bits + 31) / 32 * 4 * h) << name;
+        EXPECT_TRUE(e && e->bytes[14] == bits && e->size == 40 + 4 * (1u << bits) + (w * bits + 31) / 32 * 4 * h)
+            << name;
         EXPECT_TRUE(ImageCreate(&image, name, 1, 1, 1) && ImageLoadBitmap(&image, name) && image.width == w) << name;
     }
 };
 
-static bool grey(uint32_t p) { return (p >> 16 & 0xFF) == (p >> 8 & 0xFF) && (p >> 8 & 0xFF) == (p & 0xFF); }
+static bool grey(uint32_t p) {
+    return (p >> 16 & 0xFF) == (p >> 8 & 0xFF) && (p >> 8 & 0xFF) == (p & 0xFF);
+}
 
-TEST(GfxPictures, BallIsAShadedDiscThatEveryTintKeepsWhole)
-{
+TEST(GfxPictures, BallIsAShadedDiscThatEveryTintKeepsWhole) {
     Picture ball("MyBallBitmap", 32, 32, 8);
     for (int i = 0; i < 32 * 32; ++i) {  // a grey disc about 31 across, centred on pixel (15, 15)
         const int x = i % 32, y = i / 32, d2 = (x - 15) * (x - 15) + (y - 15) * (y - 15);
@@ -64,8 +65,7 @@ TEST(GfxPictures, BallIsAShadedDiscThatEveryTintKeepsWhole)
     }
 }
 
-TEST(GfxPictures, CannonIsASightPointingUpAndTheBackgroundBrownWood)
-{
+TEST(GfxPictures, CannonIsASightPointingUpAndTheBackgroundBrownWood) {
     Picture cannon("MyCannonBitmap", 184, 184, 4);
     for (int i = 0; i < 184 * 184; ++i) {  // grey, black below row 133, mirrored about column 91
         const int x = i % 184, y = i / 184;
@@ -74,13 +74,15 @@ TEST(GfxPictures, CannonIsASightPointingUpAndTheBackgroundBrownWood)
     }
     for (auto [x, y] : {std::pair{91, 92}, {70, 91}, {91, 115}, {91, 40}, {91, 47}})  // dot, cross and stem
         EXPECT_EQ(cannon.at(x, y), 0xFFFFFFu) << x << "," << y;
-    EXPECT_TRUE(cannon.at(70, 70) == 0 && cannon.at(48, 92) == 0 && cannon.at(49, 92) != 0);  // open inside, the ring's edge
+    EXPECT_TRUE(cannon.at(70, 70) == 0 && cannon.at(48, 92) == 0 &&
+                cannon.at(49, 92) != 0);  // open inside, the ring's edge
 
     // The wood: brown everywhere, and neither so light that white text nor
     // so dark that blue text disappears.
     Picture back("MyBackBitmap", 640, 480, 4);
     for (int i = 0; i < 640 * 480; ++i) {
         const int p = int(back.at(i % 640, i / 640)), r = p >> 16, g = p >> 8 & 0xFF, b = p & 0xFF;
-        ASSERT_TRUE(r > g && g > b && 299 * r + 587 * g + 114 * b >= 50000 && 299 * r + 587 * g + 114 * b < 171000) << i;
+        ASSERT_TRUE(r > g && g > b && 299 * r + 587 * g + 114 * b >= 50000 && 299 * r + 587 * g + 114 * b < 171000)
+            << i;
     }
 }

@@ -8,14 +8,11 @@
 
 struct TestImage {
     Image image;
-    TestImage(int32_t w, int32_t h, uint32_t fill = 0)
-    {
-        if (ImageCreate(&image, nullptr, w, h, 1))
-            ImageClear(&image, fill);
+    TestImage(int32_t w, int32_t h, uint32_t fill = 0) {
+        if (ImageCreate(&image, nullptr, w, h, 1)) ImageClear(&image, fill);
     }
     ~TestImage() { ImageRelease(&image); }
-    uint32_t& at(int32_t x, int32_t y)
-    {
+    uint32_t& at(int32_t x, int32_t y) {
         uint32_t* p;
         int32_t pitch;
         ImageLock(&image, &image, &p, &p, &pitch, &pitch);
@@ -24,8 +21,7 @@ struct TestImage {
     std::vector<uint32_t> pixels()  // top row first
     {
         std::vector<uint32_t> all;
-        for (int32_t y = 0; y < image.height; ++y)
-            all.insert(all.end(), &at(0, y), &at(0, y) + image.width);
+        for (int32_t y = 0; y < image.height; ++y) all.insert(all.end(), &at(0, y), &at(0, y) + image.width);
         return all;
     }
     void pattern()  // a value unique to each place, never 0

@@ -11,8 +11,7 @@
 
 // The window's pixel under picture pixel (100, 100); the 4:3 desktop is
 // filled.
-static uint32_t Shown()
-{
+static uint32_t Shown() {
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(DisplayRenderer, &w, &h);
     SDL_Rect at{int(100.5 * w / 640), int(100.5 * h / 480), 1, 1};
@@ -21,8 +20,7 @@ static uint32_t Shown()
     return pixel & 0xFFFFFF;
 }
 
-TEST(PlatformPresent, ChangedPicturesAndRepaintsAreShownStillOnesAreNot)
-{
+TEST(PlatformPresent, ChangedPicturesAndRepaintsAreShownStillOnesAreNot) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     PlatformStart(640, 480);
     ImageClear(&ScreenImage, 0x808080);

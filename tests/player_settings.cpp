@@ -23,17 +23,19 @@ namespace {
 using namespace std::literals;
 using ::testing::internal::CaptureStderr, ::testing::internal::GetCapturedStderr;
 
-std::string Fields(const Settings& s, const std::string& kept = "")
-{
+std::string Fields(const Settings& s, const std::string& kept = "") {
     char text[64];
     std::snprintf(text, sizeof text, "%d %dx%d %d %d", s.fullscreen, s.windowWidth, s.windowHeight, s.volume, s.muted);
     return text + std::string(s.scale == kScaleWhole ? " whole" : "") + kept;
 }
 
 // (That what is written reads back the same is for the fuzzer to show.)
-TEST(Settings, ParseTakesGoodLinesAndKeepsOtherVersionsLines)
-{
-    const struct { std::string_view text; int bad; const char* read; } cases[] = {
+TEST(Settings, ParseTakesGoodLinesAndKeepsOtherVersionsLines) {
+    const struct {
+        std::string_view text;
+        int bad;
+        const char* read;
+    } cases[] = {
         {"fullscreen = no\nwindow_width=1280\n window_height = 960 \r\nvolume = 3\nMUTED = Yes"sv, 0, "0 1280x960 3 1"},
         {"# a note\n\ncolour = blue  \nvolume=0\nfullscreen = off\n"sv, 0, "0 0x0 0 0colour = blue\n"},
         {"volume = 11\nnonsense\nmuted = maybe\nwindow_width = 119\nvolume = 0x3\nbad key = 1\n"sv, 1, "1 0x0 10 0"},
@@ -52,8 +54,7 @@ class SettingsFile : public ::testing::Test {
 protected:
     void SetUp() override { setenv("XDG_CONFIG_HOME", folder.c_str(), 1), std::system(("rm -rf " + folder).c_str()); }
     void TearDown() override { std::system(("rm -rf " + folder).c_str()), unsetenv("XDG_CONFIG_HOME"); }
-    std::string Saved()
-    {
+    std::string Saved() {
         std::stringstream text;
         text << std::ifstream(file).rdbuf();
         Settings s;
@@ -61,8 +62,7 @@ protected:
         return SettingsParse(text.str().data(), text.str().size(), &s, &kept) == 0 ? Fields(s, kept) : "garbled";
     }
     // The settings folder made, and `text` as the file, or a folder for "/".
-    void Spill(std::string_view text)
-    {
+    void Spill(std::string_view text) {
         mkdir(folder.c_str(), 0700), mkdir((folder + "/kelvane").c_str(), 0700);
         text == "/" ? (void)mkdir(file.c_str(), 0700) : (void)(std::ofstream(file) << text);
     }
@@ -72,8 +72,7 @@ protected:
                 file = folder + "/kelvane/settings";
 };
 
-TEST_F(SettingsFile, CommandLineChoicesHoldForTheRunWhileChangesInPlayAreKept)
-{
+TEST_F(SettingsFile, CommandLineChoicesHoldForTheRunWhileChangesInPlayAreKept) {
     Spill("volume = 7\nfuture = 1\nfullscreen = yes\n");
     char* argv[] = {const_cast<char*>("kelvane"), const_cast<char*>("--window"), const_cast<char*>("--mute"),
                     const_cast<char*>("--scale"), const_cast<char*>("whole")};
@@ -86,22 +85,26 @@ TEST_F(SettingsFile, CommandLineChoicesHoldForTheRunWhileChangesInPlayAreKept)
     GameSettings.volume = 4;
     SettingsSave();
     EXPECT_EQ(Saved(), "1 0x0 4 0future = 1\n") << "the options are not written back";
-    GameSettings.muted = 0, GameSettings.fullscreen = 1, GameSettings.windowWidth = 800, GameSettings.windowHeight = 600;
+    GameSettings.muted = 0, GameSettings.fullscreen = 1, GameSettings.windowWidth = 800,
+    GameSettings.windowHeight = 600;
     SettingsSave();
     EXPECT_EQ(Saved(), "1 800x600 4 0future = 1\n");
 }
 
-TEST_F(SettingsFile, MissingGarbledUnreadableAndUnwritableFilesAndFoldersGiveDefaultsAndAtMostOneLine)
-{
-    const struct { std::string_view file; const char* read; std::string said; } cases[] = {
+TEST_F(SettingsFile, MissingGarbledUnreadableAndUnwritableFilesAndFoldersGiveDefaultsAndAtMostOneLine) {
+    const struct {
+        std::string_view file;
+        const char* read;
+        std::string said;
+    } cases[] = {
         {"", "1 0x0 10 0", ""},
-        {"volume = 2\n\xff\xfe\0\0 garbage"sv, "1 0x0 2 0", "kelvane: " + file + ": line 2 is not a setting: ignored\n"},
+        {"volume = 2\n\xff\xfe\0\0 garbage"sv, "1 0x0 2 0",
+         "kelvane: " + file + ": line 2 is not a setting: ignored\n"},
         {"/", "1 0x0 10 0", "kelvane: cannot read " + file + " (Is a directory): default settings, none saved\n"},
     };
     for (const auto& c : cases) {
         SetUp();
-        if (!c.file.empty())
-            Spill(c.file);
+        if (!c.file.empty()) Spill(c.file);
         CaptureStderr();
         SettingsLoad();
         EXPECT_EQ(Fields(GameSettings) + GetCapturedStderr(), c.read + c.said);
@@ -114,25 +117,28 @@ TEST_F(SettingsFile, MissingGarbledUnreadableAndUnwritableFilesAndFoldersGiveDef
     DataDirStart("/usr/games/kelvane");
     SettingsLoad();
     CaptureStderr();
-    for (int volume : {3, 5})
-        GameSettings.volume = volume, SettingsSave(), SaveScores();
+    for (int volume : {3, 5}) GameSettings.volume = volume, SettingsSave(), SaveScores();
     EXPECT_EQ(GetCapturedStderr(), "kelvane: cannot save the settings in " + file + " (Not a directory)\n" +
-                                       "kelvane: cannot save scores or screenshots in " + folder + "/data/kelvane/: Not a directory\n");
+                                       "kelvane: cannot save scores or screenshots in " + folder +
+                                       "/data/kelvane/: Not a directory\n");
     EXPECT_FALSE(fs::exists("Kelvane.scores") || fs::exists("Kelvane.scores.tmp"));
     DataDirStart(nullptr), unsetenv("XDG_DATA_HOME");
 }
 
-void SetOrUnset(const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); }
+void SetOrUnset(const char* name, const char* value) {
+    value ? setenv(name, value, 1) : unsetenv(name);
+}
 
-TEST(DataDir, ChosenFromTheExecutablesFolderAndTheEnvironment)
-{
-    struct Case { const char *exe, *xdg, *home, *path; } cases[] = {
+TEST(DataDir, ChosenFromTheExecutablesFolderAndTheEnvironment) {
+    struct Case {
+        const char *exe, *xdg, *home, *path;
+    } cases[] = {
         {"/home/u/kelvane/build/kelvane", "/x", "/h", "Kelvane.scores"},
         {"kelvane", nullptr, nullptr, "Kelvane.scores"},
         {"/usr/games/kelvane", "/x/data", "/h", "/x/data/kelvane/Kelvane.scores"},
-        {"/opt/k/bin/kelvane", "", "/h", "/h/.local/share/kelvane/Kelvane.scores"},    // empty is unset
+        {"/opt/k/bin/kelvane", "", "/h", "/h/.local/share/kelvane/Kelvane.scores"},     // empty is unset
         {"/usr/games/kelvane", "rel", "/h", "/h/.local/share/kelvane/Kelvane.scores"},  // relative too
-        {"/usr/games/kelvane", nullptr, "", ""},                                         // nowhere to save
+        {"/usr/games/kelvane", nullptr, "", ""},                                        // nowhere to save
         {"/usr/games/kelvane", nullptr, nullptr, ""},
     };
     for (const Case& c : cases) {

@@ -31,23 +31,23 @@ size_t next = 0;
 int32_t pendingElapsed = 0;
 
 // Once the recording runs dry only a name entry can still poll: Enter ends it.
-void scriptedPoll(FrameInput* input)
-{
+void scriptedPoll(FrameInput* input) {
     const Poll p = next < polls.size() ? polls[next] : Poll{0, CharEnter, 0, 1, 16667};
     next++;
     *input = FrameInput{};
     const int32_t bits[4] = {HeldLeft, HeldUp, HeldRight, HeldDown};
-    for (int i = 0; i < 4; i++)
-        input->held |= (p.held >> i) & 1 ? bits[i] : 0;
+    for (int i = 0; i < 4; i++) input->held |= (p.held >> i) & 1 ? bits[i] : 0;
     input->active = p.active;
     input->keyCode = p.keyCode, input->character = p.character, pendingElapsed = p.elapsed;
 }
 
-std::vector<std::string> describeEnd()
-{
-    std::vector<std::string> out = {"polls " + std::to_string(next), "score " + std::to_string(game.score),
-                                    "level " + std::to_string(game.levelIndex), "credits " + std::to_string(game.credits),
-                                    "playing " + std::to_string(game.playing), "highlight " + std::to_string(highlightRank)};
+std::vector<std::string> describeEnd() {
+    std::vector<std::string> out = {"polls " + std::to_string(next),
+                                    "score " + std::to_string(game.score),
+                                    "level " + std::to_string(game.levelIndex),
+                                    "credits " + std::to_string(game.credits),
+                                    "playing " + std::to_string(game.playing),
+                                    "highlight " + std::to_string(highlightRank)};
     for (int32_t r = 0; r < kBoardRows; r++) {
         std::string row = "row " + std::to_string(r) + " ";
         for (int32_t c = 0; c < kBoardColumns; c++)
@@ -61,8 +61,7 @@ std::vector<std::string> describeEnd()
     return out;
 }
 
-bool replay(const char* path)
-{
+bool replay(const char* path) {
     std::ifstream in(path);
     std::string line, kind;
     uint32_t seed = 0;
@@ -72,10 +71,8 @@ bool replay(const char* path)
         std::istringstream words(line);
         Poll p{0, 0, 0, 1, 16667};
         std::string repeat = "x1";
-        if (!(words >> kind) || kind[0] == '#')
-            continue;
-        if (kind == "seed" && words >> seed)
-            continue;
+        if (!(words >> kind) || kind[0] == '#') continue;
+        if (kind == "seed" && words >> seed) continue;
         if (kind == "p" && words >> p.keyCode >> p.character >> p.held >> p.active >> p.elapsed) {
             words >> repeat;
             polls.insert(polls.end(), std::max(1, std::atoi(repeat.c_str() + 1)), p);
@@ -89,27 +86,24 @@ bool replay(const char* path)
     std::filesystem::remove("Kelvane.scores");
     next = 0;
     StartGame(seed);
-    while (next < polls.size() && GameFrame() == 0) {
-    }
+    while (next < polls.size() && GameFrame() == 0) {}
     const std::vector<std::string> got = describeEnd();
 
     bool ok = next == polls.size() && !expected.empty();
-    if (next != polls.size())
-        std::fprintf(stderr, "replay: %s: %zu polls used of %zu\n", path, next, polls.size());
+    if (next != polls.size()) std::fprintf(stderr, "replay: %s: %zu polls used of %zu\n", path, next, polls.size());
     for (const std::string& want : expected)
         if (std::find(got.begin(), got.end(), want) == got.end())
             ok = false, std::fprintf(stderr, "replay: %s: expected '%s'\n", path, want.c_str());
     for (size_t i = 0; i < got.size() && !ok; i++)  // what the game ended with, ready to be appended
         std::printf("expect %s\n", got[i].c_str());
-    std::printf("replay: %s: %zu polls, score %d, level %d: %s\n", path, polls.size(), game.score,
-                game.levelIndex + 1, ok ? "as recorded" : "DIFFERS");
+    std::printf("replay: %s: %zu polls, score %d, level %d: %s\n", path, polls.size(), game.score, game.levelIndex + 1,
+                ok ? "as recorded" : "DIFFERS");
     return ok;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 2 || !LoadGamePictures()) {
         std::fprintf(stderr, "usage: replay FILE...\n");
         return 2;
@@ -118,7 +112,6 @@ int main(int argc, char** argv)
     GameFrameTimer = [](int32_t mode) { return mode == 0 ? 0 : pendingElapsed; };
     bool ok = true;
     const ScratchFolder folder;  // where the games save their tables
-    for (int i = 1; i < argc; i++)
-        ok = replay((folder.home / argv[i]).c_str()) && ok;
+    for (int i = 1; i < argc; i++) ok = replay((folder.home / argv[i]).c_str()) && ok;
     return ok ? 0 : 1;
 }

@@ -58,7 +58,8 @@ TEST_F(RulesTest, MarkGroupAgreesWithAFloodFillOnRandomBoards) {
         for (int r = 0; r < kBoardRows; r++)
             for (int c = 0; c <= RowLastColumn(r); c++) {
                 count += want[r][c] == InGroup;
-                if (want[r][c] == Loose && (r == 0 || (r % 2 == 0 && (c == 0 || c == 7)))) want[r][c] = Held, flood(r, c, 0, Held, want);
+                if (want[r][c] == Loose && (r == 0 || (r % 2 == 0 && (c == 0 || c == 7))))
+                    want[r][c] = Held, flood(r, c, 0, Held, want);
             }
         ASSERT_EQ(MarkGroup(col, row), count) << "trial " << trial;
         for (int r = 0; r < kBoardRows; r++)
@@ -71,11 +72,17 @@ TEST_F(RulesTest, MarkGroupAgreesWithAFloodFillOnRandomBoards) {
 
 // The score stops at the top instead of wrapping negative, which no high-score table would take.
 TEST_F(RulesTest, RemovedBallsScoreAndTheScoreStopsAtTheTop) {
-    const int32_t cases[][5] = {{3, 0, 1, 0, 30}, {5, 3, 1, 0, 130}, {3, 10, 1, 0, 10270}, {3, 27, 0, 100, 1342177410},
-                                {3, 28, 0, 0, kScoreMax}, {3, 32, 1, 0, kScoreMax}, {3, 1, 0, kScoreMax - 35, kScoreMax}};
+    const int32_t cases[][5] = {{3, 0, 1, 0, 30},
+                                {5, 3, 1, 0, 130},
+                                {3, 10, 1, 0, 10270},
+                                {3, 27, 0, 100, 1342177410},
+                                {3, 28, 0, 0, kScoreMax},
+                                {3, 32, 1, 0, kScoreMax},
+                                {3, 1, 0, kScoreMax - 35, kScoreMax}};
     for (auto& k : cases) {  // popped, dropped, held, score before, after
         std::memset(&board, 0, sizeof board);
-        for (int n = 0; n < k[0] + k[1] + k[2]; n++) Put(n % 7, n / 7, 1 + n % 8, n < k[0] ? InGroup : (n < k[0] + k[1] ? Loose : Held));
+        for (int n = 0; n < k[0] + k[1] + k[2]; n++)
+            Put(n % 7, n / 7, 1 + n % 8, n < k[0] ? InGroup : (n < k[0] + k[1] ? Loose : Held));
         game.score = k[3];
         const int cleared = RemoveMarked();
         EXPECT_EQ(V({cleared, game.score, CountBalls()}), V({k[2] == 0, k[4], k[2]})) << k[0] << "+" << k[1];

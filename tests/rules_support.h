@@ -2,19 +2,21 @@
 // game's pictures, the sine table, a fresh game and an empty board.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <tuple>
 #include <vector>
 
 #include "gfx/GameImages.h"
+#include "gfx/SineTable.h"
 #include "rules/Board.h"
 #include "rules/GameState.h"
-#include "gfx/SineTable.h"
 
 using V = std::vector<int32_t>;
 
-inline void Put(int32_t col, int32_t row, int32_t color, int32_t mark = Held) { board.cells[row][col] = BoardCell{color, mark}; }
+inline void Put(int32_t col, int32_t row, int32_t color, int32_t mark = Held) {
+    board.cells[row][col] = BoardCell{color, mark};
+}
 
 inline int32_t CountBalls() {
     int32_t n = 0;

@@ -20,21 +20,18 @@ struct Rgb {
     int c[3];
 };
 
-static std::vector<Rgb> load(const char* path, size_t pixels)
-{
+static std::vector<Rgb> load(const char* path, size_t pixels) {
     std::vector<unsigned char> bytes(pixels * 3);
     FILE* f = std::fopen(path, "rb");
     if (f == nullptr || std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size())
         std::fprintf(stderr, "cannot read %zu pixels from %s\n", pixels, path), std::exit(2);
     std::fclose(f);
     std::vector<Rgb> out(pixels);
-    for (size_t i = 0; i < pixels; i++)
-        out[i] = {{bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]}};
+    for (size_t i = 0; i < pixels; i++) out[i] = {{bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]}};
     return out;
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     int W = 0, H = 0, aw = 0, ah = 0, ax = 0, ay = 0;
     if (argc < 6 || std::sscanf(argv[4], "%dx%d+%d+%d", &aw, &ah, &ax, &ay) != 4)
         return std::fputs("usage: scale_check SCREEN.rgb W H WxH+X+Y fill|whole [PICTURE.rgb]\n", stderr), 2;
@@ -78,11 +75,9 @@ int main(int argc, char** argv)
             for (const int* q : {picture[size_t(j * 640 + i)].c, picture[size_t(j * 640 + ni)].c,
                                  picture[size_t(nj * 640 + i)].c, picture[size_t(nj * 640 + ni)].c}) {
                 bool same = true;
-                for (int c = 0; c < 3; c++)
-                    same = same && std::abs(p.c[c] - q[c]) <= 3;
+                for (int c = 0; c < 3; c++) same = same && std::abs(p.c[c] - q[c]) <= 3;
                 pure = pure || same;
-                if (inside)
-                    break;
+                if (inside) break;
             }
             for (int c = 0; c < 3 && !inside; c++) {
                 const int a = picture[size_t(j * 640 + i)].c[c], b = picture[size_t(j * 640 + ni)].c[c];

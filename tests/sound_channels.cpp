@@ -19,13 +19,16 @@
 using V = std::vector<long>;
 using Samples = std::vector<int16_t>;
 
-static long occupied() { return kSoundChannelCount - std::count(SoundChannels, SoundChannels + kSoundChannelCount, nullptr); }
+static long occupied() {
+    return kSoundChannelCount - std::count(SoundChannels, SoundChannels + kSoundChannelCount, nullptr);
+}
 
 TEST(SoundChannels, OneCueOnTwoChannelsReapedTheSeventeenthDroppedSilentWithoutADevice) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     EXPECT_EQ(SoundStart(), 0);
     SoundPlay("ShootSound");
-    EXPECT_EQ(V({occupied(), SoundReap(), SoundBufferFromResource("PopSound") != nullptr, SDL_WasInit(SDL_INIT_AUDIO)}), V({0, 0, 0, 0}));
+    EXPECT_EQ(V({occupied(), SoundReap(), SoundBufferFromResource("PopSound") != nullptr, SDL_WasInit(SDL_INIT_AUDIO)}),
+              V({0, 0, 0, 0}));
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     ASSERT_EQ(SoundStart(), 1);
     SoundPlay("LoseSound");  // 3.2 s: plays throughout
@@ -36,11 +39,13 @@ TEST(SoundChannels, OneCueOnTwoChannelsReapedTheSeventeenthDroppedSilentWithoutA
     ASSERT_EQ(occupied(), 2);
     EXPECT_TRUE(Mix_Playing(0) && Mix_Playing(1));
     int playing = SoundReap();
-    for (Uint32 start = SDL_GetTicks(); playing == 2 && SDL_GetTicks() - start < 2000; playing = SoundReap()) SDL_Delay(5);
+    for (Uint32 start = SDL_GetTicks(); playing == 2 && SDL_GetTicks() - start < 2000; playing = SoundReap())
+        SDL_Delay(5);
     EXPECT_EQ(V({playing, SoundChannels[0] == first, SoundChannels[1] == nullptr}), V({1, 1, 1}));
     for (int i = 1; i < kSoundChannelCount; ++i) SoundPlay("LoseSound");  // from the lowest empty slot on
     const std::vector<SoundBuffer*> before(SoundChannels, SoundChannels + kSoundChannelCount);
-    EXPECT_EQ(V({long(std::set<SoundBuffer*>(before.begin(), before.end()).size()), occupied()}), V({16, 16}));  // distinct, none empty
+    EXPECT_EQ(V({long(std::set<SoundBuffer*>(before.begin(), before.end()).size()), occupied()}),
+              V({16, 16}));  // distinct, none empty
     SoundPlay("ShootSound");
     EXPECT_EQ(std::vector<SoundBuffer*>(SoundChannels, SoundChannels + kSoundChannelCount), before);
     EXPECT_EQ(SoundReap(), kSoundChannelCount);
@@ -63,7 +68,10 @@ TEST(SoundDisk, GameLikeSequenceSoundsEveryCueAfterSilence) {
     const std::string path = ::testing::TempDir() + "kelvane-sound-" + std::to_string(getpid()) + ".raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
-    auto bytes = [&] { std::error_code missing; return long(std::filesystem::file_size(path, missing)); };
+    auto bytes = [&] {
+        std::error_code missing;
+        return long(std::filesystem::file_size(path, missing));
+    };
     auto runQuiet = [&] {  // until no cue plays and about 0.09 s of silence followed
         const Uint32 start = SDL_GetTicks();
         while (SoundReap() > 0 && SDL_GetTicks() - start < 5000) SDL_Delay(5);
@@ -92,14 +100,17 @@ TEST(SoundDisk, GameLikeSequenceSoundsEveryCueAfterSilence) {
         uint32_t length = 0;
         WaveFindResource(nullptr, sequence[i], nullptr, &data, &length);
         const Samples cue = samples(data, length, 2);
-        long lead = std::find_if(cue.begin(), cue.end(), [](int16_t v) { return std::abs(v) > 4; }) - cue.begin(), at = -9, from = 0;
+        long lead = std::find_if(cue.begin(), cue.end(), [](int16_t v) { return std::abs(v) > 4; }) - cue.begin(),
+             at = -9, from = 0;
         for (bool found = false; !found && ++at <= 8;) {
             from = long(starts[i]) - lead + at;
             found = from >= 0 && from + cue.size() <= out.size();
-            for (size_t k = 0; k < cue.size() && found; ++k) found = std::abs(out[from + k] - cue[k] * gain) <= 4 * gain + 1;
+            for (size_t k = 0; k < cue.size() && found; ++k)
+                found = std::abs(out[from + k] - cue[k] * gain) <= 4 * gain + 1;
         }
         ASSERT_LE(at, 8) << sequence[i] << " not found";
         const size_t next = std::max(i < 3 ? starts[i + 1] : out.size(), from + cue.size());
-        EXPECT_TRUE(std::all_of(out.begin() + from + cue.size(), out.begin() + next, [](int16_t v) { return v == 0; })) << sequence[i];
+        EXPECT_TRUE(std::all_of(out.begin() + from + cue.size(), out.begin() + next, [](int16_t v) { return v == 0; }))
+            << sequence[i];
     }
 }

@@ -22,7 +22,8 @@ static double truePeakDb(const Pcm& pcm) {
     for (int p = 0; p < 8; p++)
         for (long i = 0; i < 2 * kHalf; i++) {
             const double t = double(kHalf - 1 - i) + p / 8.0, w = t / kHalf;
-            kernel[p][i] = (t == 0 ? 1 : std::sin(kPi * t) / (kPi * t)) * (0.42 + 0.5 * std::cos(kPi * w) + 0.08 * std::cos(2 * kPi * w));
+            kernel[p][i] = (t == 0 ? 1 : std::sin(kPi * t) / (kPi * t)) *
+                           (0.42 + 0.5 * std::cos(kPi * w) + 0.08 * std::cos(2 * kPi * w));
         }
     const long frames = long(pcm.size() / 2);
     double peak = 0;
@@ -57,23 +58,28 @@ TEST(SoundLimiter, TheWorstInputStaysUnderTheCeilingWhateverTheBuffers) {
         ASSERT_EQ(WaveFindResource(nullptr, name, nullptr, &data, &size), 1) << name;
         Pcm s;
         for (uint32_t i = 0; i + 1 < size; i += 2) s.push_back(int16_t(data[i] | data[i + 1] << 8));
-        const long top = std::max_element(s.begin(), s.end(), [](int a, int b) { return std::abs(a) < std::abs(b); }) - s.begin();
-        for (long i = std::max(0L, top - 4000); i < std::min(long(s.size()), top + 12000); i++) sum[size_t(4000 + i - top)] += s[size_t(i)];
+        const long top =
+            std::max_element(s.begin(), s.end(), [](int a, int b) { return std::abs(a) < std::abs(b); }) - s.begin();
+        for (long i = std::max(0L, top - 4000); i < std::min(long(s.size()), top + 12000); i++)
+            sum[size_t(4000 + i - top)] += s[size_t(i)];
     }
-    EXPECT_LE(*std::max_element(sum.begin(), sum.end(), [](int a, int b) { return std::abs(a) < std::abs(b); }), 32768 * std::pow(10, -1.0 / 20));
+    EXPECT_LE(*std::max_element(sum.begin(), sum.end(), [](int a, int b) { return std::abs(a) < std::abs(b); }),
+              32768 * std::pow(10, -1.0 / 20));
     Pcm mix;
     for (int v : sum) mix.insert(mix.end(), 2, int16_t(v));
     // A full-scale square wave, then clicks: lone samples and sign flips at full scale.
     for (long i = 0; i < 11025; i++) mix.insert(mix.end(), 2, int16_t((i / 11) % 2 ? 32767 : -32768));
     mix.insert(mix.end(), 4410, 0);
-    for (long i = 0; i < 4410; i++) mix.insert(mix.end(), 2, int16_t(i % 300 == 0 ? 32767 : i % 300 == 1 ? -32768 : i % 97 == 0 ? -32768 : 0));
+    for (long i = 0; i < 4410; i++)
+        mix.insert(mix.end(), 2, int16_t(i % 300 == 0 ? 32767 : i % 300 == 1 ? -32768 : i % 97 == 0 ? -32768 : 0));
     mix.insert(mix.end(), 8820, 0);
 
     static Limiter l;  // large: off the stack
     const Pcm whole = limit(&l, mix, {int32_t(mix.size())});
     EXPECT_GT(l.stats.reduced, 0u);
     EXPECT_LE(truePeakDb(whole), -1.0);
-    EXPECT_LT(*std::max_element(whole.begin(), whole.end(), [](int a, int b) { return std::abs(a) < std::abs(b); }), 32767);
+    EXPECT_LT(*std::max_element(whole.begin(), whole.end(), [](int a, int b) { return std::abs(a) < std::abs(b); }),
+              32767);
     // The same output cut into any buffers (512 frames as the mixer asks, odd
     // sizes, single frames), after a reset from what came before.
     EXPECT_TRUE(limit(&l, mix, {512}) == whole);

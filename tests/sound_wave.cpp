@@ -45,7 +45,8 @@ constexpr long kBody = 20;  // the first chunk's body: after "RIFF", size, "WAVE
 TEST(WaveParse, FindsChunksInAnyOrderWithPaddingAndTheFirstDataWithSamples) {
     EXPECT_EQ(parse(riff({chunk("fmt ", 16), chunk("data", 6), chunk("LIST", 4)})), P({1, kBody, kBody + 24, 6}));
     // An odd chunk is followed by one pad byte; data may come first; a second "fmt " is ignored.
-    EXPECT_EQ(parse(riff({chunk("junk", 3), chunk("data", 5), chunk("fmt ", 18), chunk("fmt ", 16)})), P({1, kBody + 26, kBody + 12, 5}));
+    EXPECT_EQ(parse(riff({chunk("junk", 3), chunk("data", 5), chunk("fmt ", 18), chunk("fmt ", 16)})),
+              P({1, kBody + 26, kBody + 12, 5}));
     // fmt, data(0), data(n): the samples are in the second data chunk; a first one with samples is kept.
     EXPECT_EQ(parse(riff({chunk("fmt ", 16), chunk("data", 0), chunk("data", 8)})), P({1, kBody, kBody + 32, 8}));
     EXPECT_EQ(parse(riff({chunk("fmt ", 16), chunk("data", 2), chunk("data", 8)})), P({1, kBody, kBody + 24, 2}));
@@ -56,9 +57,10 @@ TEST(WaveParse, RefusesWhatIsNotAPlayableWaveOrRunsPastItsBounds) {
     Bytes notRiff = good, notWave = good;
     notRiff[0] = 'X', notWave[11] = 'X';
     // A format record shorter than the 16-byte PCM record refuses the image, even with a good one after it.
-    for (const Bytes& image : {notRiff, notWave, Bytes(good.begin(), good.begin() + 11), riff({chunk("fmt ", 16)}),
-                               riff({chunk("data", 4)}), riff({chunk("fmt ", 16), chunk("data", 0)}),
-                               riff({chunk("fmt ", 14), chunk("fmt ", 16), chunk("data", 4)}), riff({chunk("fmt ", 15), chunk("data", 4)})})
+    for (const Bytes& image :
+         {notRiff, notWave, Bytes(good.begin(), good.begin() + 11), riff({chunk("fmt ", 16)}), riff({chunk("data", 4)}),
+          riff({chunk("fmt ", 16), chunk("data", 0)}), riff({chunk("fmt ", 14), chunk("fmt ", 16), chunk("data", 4)}),
+          riff({chunk("fmt ", 15), chunk("data", 4)})})
         EXPECT_EQ(parse(image), P({0, -1, -1, 0}));
     // The walk ends at the RIFF size or the resource's end, whichever comes first.
     for (int64_t riffSize : {28, 38})  // "WAVE" and "fmt " only, or part of "data"
@@ -66,29 +68,39 @@ TEST(WaveParse, RefusesWhatIsNotAPlayableWaveOrRunsPastItsBounds) {
     // A RIFF size far past the bytes: the bytes bound the walk, and every image cut short fails.
     const Bytes longRiff = riff({chunk("fmt ", 16), chunk("data", 4)}, 0xFFFFFFF0);
     EXPECT_EQ(parse(longRiff)[0], 1);
-    for (size_t cut = 0; cut < longRiff.size(); ++cut) EXPECT_EQ(parse(Bytes(longRiff.begin(), longRiff.begin() + long(cut)))[0], 0) << cut;
+    for (size_t cut = 0; cut < longRiff.size(); ++cut)
+        EXPECT_EQ(parse(Bytes(longRiff.begin(), longRiff.begin() + long(cut)))[0], 0) << cut;
     // Chunk sizes past the end, or big enough to wrap a 32-bit position.
-    for (const Bytes& image : {riff({chunk("fmt ", 16), chunk("data", 4, 100)}, 0xFFFFFFF0), riff({chunk("fmt ", 16), chunk("data", 4, 0xFFFFFFFF)}),
+    for (const Bytes& image : {riff({chunk("fmt ", 16), chunk("data", 4, 100)}, 0xFFFFFFF0),
+                               riff({chunk("fmt ", 16), chunk("data", 4, 0xFFFFFFFF)}),
                                riff({chunk("junk", 2, 0xFFFFFFFE), chunk("fmt ", 16), chunk("data", 4)}, 0xFFFFFFF0)})
         EXPECT_EQ(parse(image)[0], 0);
     // WaveFindResource bounds the walk by the resource's own size and reads "RAW" resources only.
     const Bytes cut(longRiff.begin(), longRiff.end() - 1);
-    const ResourceEntry table[] = {{"Whole", kResourceRaw, longRiff.data(), longRiff.size()}, {"Cut", kResourceRaw, cut.data(), cut.size()},
-                                   {"Picture", kResourceBitmap, longRiff.data(), longRiff.size()}, {nullptr, nullptr, nullptr, 0}};
+    const ResourceEntry table[] = {{"Whole", kResourceRaw, longRiff.data(), longRiff.size()},
+                                   {"Cut", kResourceRaw, cut.data(), cut.size()},
+                                   {"Picture", kResourceBitmap, longRiff.data(), longRiff.size()},
+                                   {nullptr, nullptr, nullptr, 0}};
     uint32_t size = 0;
     EXPECT_TRUE(WaveFindResource(table, "WHOLE", nullptr, nullptr, &size) == 1 && size == 4);
-    EXPECT_EQ(WaveFindResource(table, "Cut", nullptr, nullptr, &size) + WaveFindResource(table, "Picture", nullptr, nullptr, &size), 0);
+    EXPECT_EQ(WaveFindResource(table, "Cut", nullptr, nullptr, &size) +
+                  WaveFindResource(table, "Picture", nullptr, nullptr, &size),
+              0);
 }
 
-TEST(SoundLevels, EveryCueIsSixteenBitMonoAt22050HzFadedAtBothEnds)
-{
+TEST(SoundLevels, EveryCueIsSixteenBitMonoAt22050HzFadedAtBothEnds) {
     for (const char* name : {"ShootSound", "BounceSound", "ClickSound", "PopSound", "LoseSound", "ClearSound"}) {
         const unsigned char *fmt = nullptr, *data = nullptr;
         uint32_t size = 0;
         ASSERT_EQ(WaveFindResource(nullptr, name, &fmt, &data, &size), 1) << name;
         const WaveFormat f = WaveReadFormat(fmt);
-        EXPECT_EQ(std::vector<long>({f.formatTag, f.channels, f.samplesPerSec, f.avgBytesPerSec, f.blockAlign, f.bitsPerSample}),
-                  std::vector<long>({1, 1, 22050, 44100, 2, 16})) << name;
-        for (uint32_t i = 0; i < 8; i += 2) EXPECT_TRUE(std::abs(int16_t(data[i] | data[i + 1] << 8)) < 197 && std::abs(int16_t(data[size - 2 - i] | data[size - 1 - i] << 8)) < 197) << name;
+        EXPECT_EQ(std::vector<long>(
+                      {f.formatTag, f.channels, f.samplesPerSec, f.avgBytesPerSec, f.blockAlign, f.bitsPerSample}),
+                  std::vector<long>({1, 1, 22050, 44100, 2, 16}))
+            << name;
+        for (uint32_t i = 0; i < 8; i += 2)
+            EXPECT_TRUE(std::abs(int16_t(data[i] | data[i + 1] << 8)) < 197 &&
+                        std::abs(int16_t(data[size - 2 - i] | data[size - 1 - i] << 8)) < 197)
+                << name;
     }
 }

@@ -19,9 +19,9 @@ struct DibColour {
 struct DibPicture {
     int32_t width = 0;
     int32_t height = 0;
-    int bitsPerPixel = 8;             // 4 or 8
-    std::vector<DibColour> palette;   // 16 or 256 entries
-    std::vector<uint8_t> pixels;      // width * height indices into the palette
+    int bitsPerPixel = 8;            // 4 or 8
+    std::vector<DibColour> palette;  // 16 or 256 entries
+    std::vector<uint8_t> pixels;     // width * height indices into the palette
 };
 
 inline constexpr uint32_t kDibHeaderSize = 40;
@@ -50,8 +50,7 @@ static inline std::vector<uint8_t> DibEncode(const DibPicture& picture)
 {
     const int bpp = picture.bitsPerPixel;
     const size_t colours = bpp == 4 ? 16 : 256;
-    if ((bpp != 4 && bpp != 8) || picture.width <= 0 || picture.height <= 0 ||
-        picture.palette.size() != colours ||
+    if ((bpp != 4 && bpp != 8) || picture.width <= 0 || picture.height <= 0 || picture.palette.size() != colours ||
         picture.pixels.size() != static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height))
         return {};
     for (uint8_t index : picture.pixels)
@@ -68,12 +67,12 @@ static inline std::vector<uint8_t> DibEncode(const DibPicture& picture)
     dibPut32(out, static_cast<uint32_t>(picture.height));  // positive: bottom-up
     dibPut16(out, 1);                                      // planes
     dibPut16(out, static_cast<uint32_t>(bpp));
-    dibPut32(out, 0);                                      // BI_RGB, uncompressed
+    dibPut32(out, 0);  // BI_RGB, uncompressed
     dibPut32(out, imageBytes);
-    dibPut32(out, 2835);                                   // 72 dots per inch
+    dibPut32(out, 2835);  // 72 dots per inch
     dibPut32(out, 2835);
-    dibPut32(out, static_cast<uint32_t>(colours));         // colours used
-    dibPut32(out, 0);                                      // all of them important
+    dibPut32(out, static_cast<uint32_t>(colours));  // colours used
+    dibPut32(out, 0);                               // all of them important
 
     for (const DibColour& c : picture.palette) {
         out.push_back(c.blue);

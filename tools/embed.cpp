@@ -27,8 +27,7 @@ int main(int argc, char** argv)
         std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
         std::string var = "kData" + std::to_string(count);
         // One spare zero byte so that an empty resource still has an array.
-        out += "alignas(16) static const unsigned char " + var + "[" +
-               std::to_string(bytes.size() + 1) + "] = {";
+        out += "alignas(16) static const unsigned char " + var + "[" + std::to_string(bytes.size() + 1) + "] = {";
         for (size_t b = 0; b < bytes.size(); ++b) {
             if (b % 20 == 0)
                 out += "\n    ";
@@ -40,7 +39,8 @@ int main(int argc, char** argv)
     }
     out += "\nconst ResourceEntry kResourceTable[] = {\n" + table +
            "    {nullptr, nullptr, nullptr, 0u},\n};\n"
-           "const int kResourceCount = " + std::to_string(count) + ";\n";
+           "const int kResourceCount = " +
+           std::to_string(count) + ";\n";
     std::ofstream f(argv[1], std::ios::binary);
     f << out;
     return f.good() ? 0 : 1;

@@ -87,13 +87,15 @@ static double gradientNoise(const Noise& noise, double x, double y)
     const double dx = x - fx;
     const double dy = y - fy;
     auto corner = [&](int cx, int cy, double ox, double oy) {
-        const size_t h = noise.permutation[static_cast<size_t>(noise.permutation[static_cast<size_t>(ix + cx)] + iy + cy)];
+        const size_t h =
+            noise.permutation[static_cast<size_t>(noise.permutation[static_cast<size_t>(ix + cx)] + iy + cy)];
         return noise.gradientX[h] * ox + noise.gradientY[h] * oy;
     };
     const double u = fade(dx);
     const double v = fade(dy);
     const double top = corner(0, 0, dx, dy) + u * (corner(1, 0, dx - 1.0, dy) - corner(0, 0, dx, dy));
-    const double bottom = corner(0, 1, dx, dy - 1.0) + u * (corner(1, 1, dx - 1.0, dy - 1.0) - corner(0, 1, dx, dy - 1.0));
+    const double bottom =
+        corner(0, 1, dx, dy - 1.0) + u * (corner(1, 1, dx - 1.0, dy - 1.0) - corner(0, 1, dx, dy - 1.0));
     return (top + v * (bottom - top)) * 1.41;
 }
 
@@ -123,19 +125,19 @@ static double smoothstep(double edge0, double edge1, double x)
 // Planks.
 
 struct Knot {
-    double x, y;        // centre on the screen
-    double radius;      // of the dark core, along the grain
-    double squash;      // across the grain, as a fraction of the radius
+    double x, y;    // centre on the screen
+    double radius;  // of the dark core, along the grain
+    double squash;  // across the grain, as a fraction of the radius
 };
 
 struct Plank {
-    int top, bottom;    // rows, bottom exclusive
-    double axisY;       // where the trunk runs, relative to the plank's middle
-    double axisDepth;   // how far below the surface
-    double tiltY;       // the trunk's slant across and into the board, per pixel
+    int top, bottom;   // rows, bottom exclusive
+    double axisY;      // where the trunk runs, relative to the plank's middle
+    double axisDepth;  // how far below the surface
+    double tiltY;      // the trunk's slant across and into the board, per pixel
     double tiltDepth;
-    double ringSpacing; // pixels between growth rings at the surface
-    double tone;        // this board's overall shade, -1..1
+    double ringSpacing;  // pixels between growth rings at the surface
+    double tone;         // this board's overall shade, -1..1
     double noiseShiftX, noiseShiftY;
     std::array<Knot, 2> knots;
     int knotCount;
@@ -223,7 +225,8 @@ static double woodShade(const Plank& plank, const Noise& noise, double x, double
     // Fibres: fine streaks stretched along the grain.
     const double fibre = fractalNoise(noise, (x + plank.noiseShiftY) / 90.0, (y + plank.noiseShiftX) / 1.6, 2);
     // Broad, slow variation so that no stretch of board looks stamped.
-    const double broad = fractalNoise(noise, (x + 3.0 * plank.noiseShiftX) / 260.0, (y + 3.0 * plank.noiseShiftY) / 90.0, 2);
+    const double broad =
+        fractalNoise(noise, (x + 3.0 * plank.noiseShiftX) / 260.0, (y + 3.0 * plank.noiseShiftY) / 90.0, 2);
 
     double shade = 0.25 - 0.55 * late + 0.16 * fibre + 0.22 * broad + 0.12 * plank.tone;
     shade = shade * (1.0 - knotDark) - 0.9 * knotDark;
@@ -259,9 +262,7 @@ static std::vector<DibColour> woodPalette()
     std::vector<DibColour> palette(kColours);
     for (int i = 0; i < kColours; ++i) {
         const double t = static_cast<double>(i) / (kColours - 1);
-        auto channel = [&](int c) {
-            return static_cast<uint8_t>(std::lround(dark[c] + (light[c] - dark[c]) * t));
-        };
+        auto channel = [&](int c) { return static_cast<uint8_t>(std::lround(dark[c] + (light[c] - dark[c]) * t)); };
         palette[static_cast<size_t>(i)] = {channel(0), channel(1), channel(2)};
     }
     return palette;

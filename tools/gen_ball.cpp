@@ -27,12 +27,12 @@
 #include <cstdio>
 
 static constexpr int32_t kSize = 32;
-static constexpr int kCentre = 15;                // centre pixel, both axes
-static constexpr int kDiscRadiusSquared = 238;    // pixel-centre test of the disc
-static constexpr double kShadeRadius = 15.5;      // the sphere the shading sees
-static constexpr double kEdgeRadius = 15.45;      // the outline the antialiasing sees
-static constexpr int kSubSamples = 8;             // per axis, for edge coverage
-static constexpr double kRimFloor = 0.22;         // darkest visible grey, as a fraction of white
+static constexpr int kCentre = 15;              // centre pixel, both axes
+static constexpr int kDiscRadiusSquared = 238;  // pixel-centre test of the disc
+static constexpr double kShadeRadius = 15.5;    // the sphere the shading sees
+static constexpr double kEdgeRadius = 15.45;    // the outline the antialiasing sees
+static constexpr int kSubSamples = 8;           // per axis, for edge coverage
+static constexpr double kRimFloor = 0.22;       // darkest visible grey, as a fraction of white
 
 struct Vec3 {
     double x, y, z;
@@ -99,7 +99,8 @@ static DibPicture drawBall()
     // Index i is the grey i: index 0 is black, the transparent colour.
     ball.palette.resize(256);
     for (int i = 0; i < 256; ++i)
-        ball.palette[static_cast<size_t>(i)] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i)};
+        ball.palette[static_cast<size_t>(i)] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i),
+                                                static_cast<uint8_t>(i)};
     ball.pixels.assign(static_cast<size_t>(kSize * kSize), 0);
 
     const int floorIndex = static_cast<int>(std::lround(kRimFloor * 255.0));

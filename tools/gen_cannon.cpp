@@ -27,16 +27,16 @@ static constexpr int kWhite = kGreys - 1;
 // edge of column 133, so its centre is column 91's middle.
 static constexpr double kCentreX = 91.5;
 static constexpr double kCentreY = 91.5;
-static constexpr double kRingOuter = 42.5;   // 49 .. 134 along the centre row
+static constexpr double kRingOuter = 42.5;  // 49 .. 134 along the centre row
 static constexpr double kRingWidth = 4.0;
-static constexpr double kStroke = 3.0;       // cross and stem: columns 90..92
+static constexpr double kStroke = 3.0;  // cross and stem: columns 90..92
 static constexpr double kDotRadius = 4.0;
-static constexpr double kCrossGap = 10.0;    // the cross stops short of the dot
+static constexpr double kCrossGap = 10.0;  // the cross stops short of the dot
 
 static constexpr double kSmallRingY = 30.0;  // the small ring on the stem
 static constexpr double kSmallRingOuter = 8.0;
 static constexpr double kSmallRingWidth = 3.0;
-static constexpr double kArrowBase = 15.0;   // the arrowhead runs from here up to y 0
+static constexpr double kArrowBase = 15.0;  // the arrowhead runs from here up to y 0
 static constexpr double kArrowHalfWidth = 10.0;
 
 static bool inRing(double px, double py, double cx, double cy, double outer, double width)

@@ -19,9 +19,9 @@
 #include <string>
 
 static constexpr const char* kFaceFile = "/usr/share/fonts/pc/Px_IBM_CGA.ttf";
-static constexpr int kCell = 8;        // glyphs are 8 x 8 pixels
+static constexpr int kCell = 8;  // glyphs are 8 x 8 pixels
 static constexpr int kGlyphs = 256;
-static constexpr int kAscender = 7;    // pixel rows above the baseline in the cell
+static constexpr int kAscender = 7;  // pixel rows above the baseline in the cell
 
 // Code page 437, byte -> Unicode. 0x00 is left blank; 0x01..0x1F and 0x7F are
 // the symbols the PC shows for them, not control characters.

@@ -24,8 +24,8 @@ static constexpr double kRadius = 0.235;
 static const double kRowHeight = std::sqrt(3.0) * kRadius;  // between the rows' centres
 
 struct Ball {
-    double x, y;      // centre, as fractions of the size
-    double r, g, b;   // colour, 0..1
+    double x, y;     // centre, as fractions of the size
+    double r, g, b;  // colour, 0..1
 };
 
 // Top ball centred; the two below touch it and each other.
@@ -130,8 +130,7 @@ int main(int argc, char** argv)
     }
     const std::vector<uint8_t> window = drawIcon(kWindowIconSize);
     std::FILE* raw = std::fopen((dir + "/KelvaneIcon.rgba").c_str(), "wb");
-    if (raw == nullptr || std::fwrite(window.data(), 1, window.size(), raw) != window.size() ||
-        std::fclose(raw) != 0) {
+    if (raw == nullptr || std::fwrite(window.data(), 1, window.size(), raw) != window.size() || std::fclose(raw) != 0) {
         std::fprintf(stderr, "gen_icon: cannot write %s/KelvaneIcon.rgba\n", dir.c_str());
         return 1;
     }

@@ -157,13 +157,13 @@ static Samples makePop(int count)
 
 // A sustained note with vibrato and a gentle swell, added into `s`.
 struct Note {
-    double start;     // seconds
-    double length;    // seconds
-    double freq;      // Hz at the start
-    double glide;     // factor the pitch reaches at the end (1 = steady)
+    double start;   // seconds
+    double length;  // seconds
+    double freq;    // Hz at the start
+    double glide;   // factor the pitch reaches at the end (1 = steady)
     double amplitude;
     double brightness;
-    double vibrato;   // depth as a fraction of the pitch
+    double vibrato;  // depth as a fraction of the pitch
 };
 
 static void addNote(Samples& s, const Note& n)
@@ -209,12 +209,9 @@ static Samples makeClear(int count)
     Samples s(count);
     const double c5 = 523.25, e5 = 659.26, g5 = 783.99, c6 = 1046.50, e6 = 1318.51;
     const Note notes[] = {
-        {0.00, 0.16, c5, 1.0, 0.8, 0.6, 0.0},
-        {0.13, 0.16, e5, 1.0, 0.8, 0.6, 0.0},
-        {0.26, 0.16, g5, 1.0, 0.8, 0.6, 0.0},
-        {0.39, 2.45, c6, 1.0, 0.7, 0.6, 0.006},
-        {0.39, 2.45, g5, 1.0, 0.5, 0.6, 0.006},
-        {0.39, 2.45, e5, 1.0, 0.45, 0.6, 0.006},
+        {0.00, 0.16, c5, 1.0, 0.8, 0.6, 0.0},   {0.13, 0.16, e5, 1.0, 0.8, 0.6, 0.0},
+        {0.26, 0.16, g5, 1.0, 0.8, 0.6, 0.0},   {0.39, 2.45, c6, 1.0, 0.7, 0.6, 0.006},
+        {0.39, 2.45, g5, 1.0, 0.5, 0.6, 0.006}, {0.39, 2.45, e5, 1.0, 0.45, 0.6, 0.006},
         {0.52, 2.32, e6, 1.0, 0.3, 0.3, 0.008},
     };
     for (const Note& n : notes)
@@ -313,12 +310,12 @@ static std::string waveFile(const std::vector<int16_t>& pcm, const std::string& 
 
     std::string body = "WAVEfmt ";
     put32(body, 16);
-    put16(body, 1);             // PCM
-    put16(body, 1);             // mono
+    put16(body, 1);  // PCM
+    put16(body, 1);  // mono
     put32(body, kRate);
-    put32(body, kRate * 2);     // bytes per second
-    put16(body, 2);             // block align
-    put16(body, 16);            // bits per sample
+    put32(body, kRate * 2);  // bytes per second
+    put16(body, 2);          // block align
+    put16(body, 16);         // bits per sample
     body += "data";
     put32(body, uint32_t(pcm.size() * 2));
     for (int16_t v : pcm)
