@@ -56,7 +56,19 @@ focus_away() {
     timeout 10 xdotool search --sync --pid "$logo" xlogo windowfocus --sync sleep "0.$((RANDOM % 9 + 1))" key space Left Return sleep 0.5 2>/dev/null
     kill "$logo" 2>/dev/null
     wait "$logo" 2>/dev/null
-    xdotool windowfocus --sync "$WINDOW" 2>/dev/null
+    focus_back
+}
+
+# The game's window takes the focus back; a loaded X server may drop the
+# request, so it is asked until the server says so.
+focus_back() {
+    local _
+    for _ in 1 2 3 4 5; do
+        timeout 5 xdotool windowfocus --sync "$WINDOW" 2>/dev/null
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$WINDOW" ] && return
+        sleep 1
+    done
+    fail "the game's window did not take the focus back (it is on $(xdotool getwindowfocus 2>&1))"
 }
 
 # A few random actions in one xdotool run (starting it is what costs), drawn
@@ -93,6 +105,7 @@ while [ $((SECONDS - started)) -lt "$SECONDS_WANTED" ]; do
     [ "$SECONDS" -ge "$next_check" ] && check_scores && next_check=$((SECONDS + 15))
 done
 xdotool keyup Left Right Up Down sleep 1
+focus_back
 alive
 check_scores
 RSS_END=$(awk '/^VmRSS:/ { print $2 }' "/proc/$GAME_PID/status")
