@@ -26,6 +26,7 @@ static int32_t wheelPending;
 static int32_t clicksAreEnter;
 static int desktopX = -1;  // where the pointer lay on the desktop at the latest note
 static int desktopY = -1;
+static int32_t desktopMoved = -1;  // this poll's answer once asked; -1 before
 
 static void takeOver()
 {
@@ -81,11 +82,17 @@ static int askX11(int* x, int* y)
 
 int32_t MouseNoteDesktopPosition()
 {
+    // Every motion event of one poll was queued before the first is read:
+    // the server is asked once a poll, and its answer holds for them all
+    // (asking per event would judge all but the first as lying still).
+    if (desktopMoved >= 0)
+        return desktopMoved;
     const int lastX = desktopX;
     const int lastY = desktopY;
     if (!askX11(&desktopX, &desktopY))
         SDL_GetGlobalMouseState(&desktopX, &desktopY);
-    return desktopX != lastX || desktopY != lastY;
+    desktopMoved = desktopX != lastX || desktopY != lastY;
+    return desktopMoved;
 }
 
 void MouseLiesStill(int32_t x, int32_t y)
@@ -143,6 +150,7 @@ void MouseNewPoll()
     aimPending = 0;
     clickPending = 0;
     wheelPending = 0;
+    desktopMoved = -1;
 }
 
 int32_t MouseWheelTaken()

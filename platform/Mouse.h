@@ -21,8 +21,9 @@ void MouseMoved(int32_t x, int32_t y);
 // lies over the picture, a new start for the take-over and no aim.
 void MouseLiesStill(int32_t x, int32_t y);
 // Notes where the pointer lies on the desktop, so that only a pointer that
-// moves from there is heard as moving (at start; then by each motion). 1
-// when it lies elsewhere than at the previous note.
+// moves from there is heard as moving (at start; then at the first motion of
+// a poll, whose answer holds for the poll's other motions). 1 when it lies
+// elsewhere than at the previous note.
 int32_t MouseNoteDesktopPosition();
 void MousePointerLeftWindow();
 void MouseLeftPressed();
